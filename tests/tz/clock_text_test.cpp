@@ -1,0 +1,197 @@
+// Clock cell texts, day marks, tooltips and all-zones rows, with the present
+// instant and the computer's own zone fixed through the clock adapter.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "clocks/clock_list.h"
+#include "tz/clock_text.h"
+#include "tz/wall_clock.h"
+
+namespace {
+
+// 2024-01-05T01:30:00Z, a Friday.
+constexpr UtcInstant kFri0130 = 1704418200;
+
+std::string TimeText(int format, int hour, int minute, int second, int wday, int mday, char mark,
+                     int utc) {
+  char out[kClockTextChars];
+  ClockTimeText(format, hour, minute, second, wday, mday, mark, utc, out, sizeof out);
+  return out;
+}
+
+TEST(ClockTimeText, FourFormats) {
+  struct Case {
+    int format, hour, minute, second, wday, mday;
+    char mark;
+    int utc;
+    const char* expected;
+  } cases[] = {
+      {0, 9, 5, 3, 1, 1, '+', 0, "+09:05:03"},
+      {0, 9, 5, 3, 1, 1, ' ', 1, " 09:05:03Z"},
+      {0, 9, 5, 3, 1, 1, 0, 0, "09:05:03"},
+      {0, 23, 59, 59, 1, 1, '-', 1, "-23:59:59Z"},
+      {1, 0, 0, 0, 1, 1, 0, 0, "12:00a"},
+      {1, 0, 5, 0, 1, 1, ' ', 1, " 12:05a"},
+      {1, 12, 0, 0, 1, 1, 0, 0, "12:00p"},
+      {1, 12, 5, 0, 1, 1, '+', 0, "+12:05p"},
+      {1, 23, 59, 0, 1, 1, 0, 0, "11:59p"},
+      {1, 11, 59, 0, 1, 1, 0, 0, "11:59a"},
+      {1, 13, 1, 0, 1, 1, 0, 1, "1:01p"},
+      {2, 7, 8, 9, 1, 1, '-', 0, "-07:08"},
+      {2, 7, 8, 9, 1, 1, ' ', 1, " 07:08Z"},
+      {3, 7, 8, 9, 3, 22, '+', 1, "Wed 22nd"},
+      {3, 7, 8, 9, 0, 11, 0, 0, "Sun 11th"},
+      {3, 7, 8, 9, 6, 31, 0, 0, "Sat 31st"},
+      {3, 7, 8, 9, 2, 3, 0, 0, "Tue 3rd"},
+      {3, 7, 8, 9, 2, 12, 0, 0, "Tue 12th"},
+      {3, 7, 8, 9, 2, 23, 0, 0, "Tue 23rd"},
+      {7, 9, 5, 3, 1, 1, ' ', 1, " 09:05:03Z"},
+      {-1, 9, 5, 3, 1, 1, 0, 0, "09:05:03"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TimeText(c.format, c.hour, c.minute, c.second, c.wday, c.mday, c.mark, c.utc),
+              c.expected)
+        << "format " << c.format << " " << c.hour << ":" << c.minute;
+  }
+}
+
+TEST(ClockTimeText, StaysInsideItsBuffer) {
+  char out[kClockTextChars];
+  std::memset(out, 'x', sizeof out);
+  ClockTimeText(0, 123456, 99999, 99999, 0, 1, '+', 1, out, sizeof out);
+  EXPECT_EQ(std::strlen(out), kClockTextChars - 1);
+  ClockTimeText(3, 0, 0, 0, 99, 99, 0, 0, out, sizeof out);  // out-of-table values
+  EXPECT_LT(std::strlen(out), kClockTextChars);
+}
+
+TEST(DayMarks, Thresholds) {
+  EXPECT_EQ(UtcDayMark(5, 5), ' ');
+  EXPECT_EQ(UtcDayMark(6, 5), '+');
+  EXPECT_EQ(UtcDayMark(4, 5), '-');
+  EXPECT_EQ(UtcDayMark(1, 31), '+');  // UTC already in the next month
+  EXPECT_EQ(UtcDayMark(1, 30), '+');
+  EXPECT_EQ(UtcDayMark(31, 1), '-');
+  EXPECT_EQ(UtcDayMark(28, 1), '-');
+  EXPECT_EQ(ZoneDayMark(100, 100), ' ');
+  EXPECT_EQ(ZoneDayMark(101, 100), '+');
+  EXPECT_EQ(ZoneDayMark(99, 100), '-');
+  EXPECT_EQ(ZoneDayMark(364, 0), '-');  // zone on Dec 31, computer on Jan 1
+  EXPECT_EQ(ZoneDayMark(365, 0), '-');  // the same after a leap year
+  EXPECT_EQ(ZoneDayMark(0, 364), '+');
+  EXPECT_EQ(ZoneDayMark(0, 365), '+');
+}
+
+class FixedClockTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    DestroyClockZoneStates();
+    Clocks.N = 0;
+    ReleaseWallClock();
+  }
+  ClockRecord* Add(int type, int format, const char* tz) {
+    ClockRecord& r = Clocks.clocks[Clocks.N++];
+    r = ClockRecord{};
+    r.Type = type;
+    r.Format = format;
+    CopyBounded(r.Tz, sizeof r.Tz, tz, kZoneTextMaxLen);
+    CopyBounded(r.TimeText, sizeof r.TimeText, "unchanged", 14);
+    r.zone = CreateZoneState();
+    return &r;
+  }
+};
+
+TEST_F(FixedClockTest, RefreshGivesEachTypeItsText) {
+  FixWallClock(kFri0130, "AWST-8");  // the computer is in Perth: 09:30 Friday
+  ClockRecord* local = Add(kClockLocal, 0, "ignored-3");
+  ClockRecord* utc = Add(kClockUtc, 0, "ignored-3");
+  ClockRecord* ahead = Add(kClockZone, 0, "NZST-12NZDT,M9.5.0,M4.1.0/3");  // 14:30 Fri
+  ClockRecord* behind = Add(kClockZone, 2, "PST8PDT,M3.2.0,M11.1.0");      // 17:30 Thu
+  ClockRecord* same = Add(kClockZone, 1, "AWST-8");
+  ClockRecord* other = Add(7, 0, "");
+  RefreshClockTexts();
+  EXPECT_STREQ(local->TimeText, "09:30:00");
+  EXPECT_STREQ(utc->TimeText, " 01:30:00Z");
+  EXPECT_STREQ(ahead->TimeText, " 14:30:00");
+  EXPECT_STREQ(behind->TimeText, "-17:30");
+  EXPECT_STREQ(same->TimeText, " 9:30a");
+  EXPECT_STREQ(other->TimeText, "unchanged");
+}
+
+TEST_F(FixedClockTest, MarksAcrossTheDateLine) {
+  FixWallClock(kFri0130, "PST8PDT,M3.2.0,M11.1.0");  // computer: Thu 17:30
+  ClockRecord* utc = Add(kClockUtc, 0, "GMT0");
+  ClockRecord* tokyo = Add(kClockZone, 3, "JST-9");  // Fri 10:30
+  ClockRecord* tokyo0 = Add(kClockZone, 0, "JST-9");
+  RefreshClockTexts();
+  EXPECT_STREQ(utc->TimeText, "+01:30:00Z");
+  EXPECT_STREQ(tokyo->TimeText, "Fri 5th");
+  EXPECT_STREQ(tokyo0->TimeText, "+10:30:00");
+}
+
+TEST_F(FixedClockTest, MarksAcrossTheNewYear) {
+  // 2025-01-01T05:00Z: Kiribati is on Jan 1 19:00, Samoa-like -11 on Dec 31.
+  const UtcInstant t = 1735707600;
+  FixWallClock(t, "XXX-14");
+  ClockRecord* west = Add(kClockZone, 0, "SST11");  // 2024-12-31 18:00, leap year yday 365
+  ClockRecord* utc = Add(kClockUtc, 2, "GMT0");
+  RefreshClockTexts();
+  EXPECT_STREQ(west->TimeText, "-18:00:00");
+  EXPECT_STREQ(utc->TimeText, " 05:00Z");
+  FixWallClock(t, "SST11");
+  ClockRecord* east = Add(kClockZone, 0, "XXX-14");
+  RefreshClockTexts();
+  EXPECT_STREQ(east->TimeText, "+19:00:00");
+  EXPECT_STREQ(utc->TimeText, "+05:00Z");
+}
+
+TEST_F(FixedClockTest, TooltipTexts) {
+  FixWallClock(kFri0130 + 4 * 3600, "AWST-8");  // Fri 5 Jan 2024, 13:30 in Perth
+  ClockRecord* perth = Add(kClockZone, 0, "AWST-8");
+  char tip[kTooltipChars];
+  ClockTooltipText(perth, 1, tip, sizeof tip);
+  EXPECT_STREQ(tip, "AWST: Friday,  5 Jan 2024 ");
+  ClockTooltipText(perth, 0, tip, sizeof tip);
+  EXPECT_STREQ(tip, "AWST: Friday, Jan 5 2024 ");
+  ClockTooltipText(perth, 2, tip, sizeof tip);
+  EXPECT_STREQ(tip, "AWST: Friday, 2024 Jan 5 ");
+  ClockTooltipText(perth, 9, tip, sizeof tip);
+  EXPECT_STREQ(tip, "AWST: Friday,  5 Jan 2024 ");
+
+  ClockRecord* sydney = Add(kClockZone, 0, "AEST-10AEDT,M10.1.0,M4.1.0/3");
+  ClockTooltipText(sydney, 2, tip, sizeof tip);
+  EXPECT_STREQ(tip, "AEDT: Friday, 2024 Jan 5 (d)");
+
+  ClockRecord* local = Add(kClockLocal, 0, "");
+  ClockTooltipText(local, 1, tip, sizeof tip);
+  EXPECT_STREQ(tip, "Local: Friday,  5 Jan 2024 ");
+
+  ClockRecord* utc = Add(kClockUtc, 0, "GMT0");
+  ClockTooltipText(utc, 0, tip, sizeof tip);
+  EXPECT_STREQ(tip, "GMT: Friday, Jan 5 2024 ");
+
+  ClockRecord* longName = Add(kClockZone, 0, (std::string(120, 'N') + "-1").c_str());
+  ClockTooltipText(longName, 0, tip, sizeof tip);
+  EXPECT_EQ(std::strlen(tip), kTooltipChars - 1);
+  EXPECT_EQ(std::string(tip, 10), std::string(10, 'N'));
+}
+
+TEST_F(FixedClockTest, ZoneRows) {
+  FixWallClock(1720000000, nullptr);  // 2024-07-03T09:46:40Z, a Wednesday
+  ZoneState* z = CreateZoneState();
+  char row[kZoneRowChars];
+  ZoneRowText(z, "CET-1CEST,M3.5.0,M10.5.0/3", row, sizeof row);
+  EXPECT_STREQ(row, "11:46 CEST Wed 03 Jul (d)");
+  ZoneRowText(z, "AWST-8", row, sizeof row);
+  EXPECT_STREQ(row, "17:46 AWST Wed 03 Jul ");
+  ZoneRowText(z, "GMT0", row, sizeof row);
+  EXPECT_STREQ(row, "09:46 GMT  Wed 03 Jul ");
+  ZoneRowText(z, "not a zone", row, sizeof row);
+  EXPECT_STREQ(row, "09:46 GMT  Wed 03 Jul ");
+  ZoneRowText(z, (std::string(60, 'Z') + "-1").c_str(), row, sizeof row);
+  EXPECT_EQ(std::strlen(row), kZoneRowChars - 1);
+  DestroyZoneState(&z);
+}
+
+}  // namespace

@@ -1,0 +1,34 @@
+// Every text that shows a clock's time or date: cell texts, day-difference
+// marks, tooltips and the rows of the all-zones list.
+#pragma once
+
+#include <cstddef>
+
+#include "clocks/clock_list.h"
+#include "tz/zone.h"
+
+extern const char* const kShortDayNames[7];
+extern const char* const kFullDayNames[7];
+extern const char* const kShortMonthNames[12];
+extern const char* const kOrdinalSuffixes[32];
+
+constexpr size_t kClockTextChars = 12;  // at most 11 characters
+constexpr size_t kDateTextChars = 20;
+constexpr size_t kTooltipChars = 80;
+constexpr size_t kZoneRowChars = 50;
+
+// Cell text by time format; mark 0 means no mark, utc selects the suffix "Z".
+void ClockTimeText(int format, int hour, int minute, int second, int wday, int mday, char mark,
+                   int utc, char* out, size_t size);
+
+// The marks shown before a UTC clock (from days of the month) and a zone
+// clock (from days of the year), against the computer's own date.
+char UtcDayMark(int utcDay, int localDay);
+char ZoneDayMark(int zoneYday, int localYday);
+
+void ZoneClockText(ClockRecord* clock);
+void RefreshClockTexts();
+
+void DateText(int dateFormat, const BrokenDownTime& t, char* out, size_t size);
+void ClockTooltipText(ClockRecord* clock, int dateFormat, char* out, size_t size);
+void ZoneRowText(ZoneState* state, const char* rule, char* out, size_t size);
