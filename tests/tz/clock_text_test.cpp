@@ -2,11 +2,14 @@
 // instant and the computer's own zone fixed through the clock adapter.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "clocks/clock_list.h"
 #include "tz/clock_text.h"
+#include "tz/fatal.h"
 #include "tz/wall_clock.h"
 
 namespace {
@@ -193,5 +196,37 @@ TEST_F(FixedClockTest, ZoneRows) {
   EXPECT_EQ(std::strlen(row), kZoneRowChars - 1);
   DestroyZoneState(&z);
 }
+
+#ifndef _WIN32
+// Natively the computer's own zone is the platform's, chosen through TZ.
+TEST_F(FixedClockTest, PlatformLocalZoneThroughTz) {
+  const char* saved = std::getenv("TZ");
+  const std::string savedTz = saved ? saved : "";
+  setenv("TZ", "JST-9", 1);
+  tzset();
+  FixWallClock(kFri0130 - 3 * 3600, nullptr);  // 2024-01-04T22:30Z: Friday 07:30 in Tokyo
+  ClockRecord* local = Add(kClockLocal, 0, "");
+  ClockRecord* utc = Add(kClockUtc, 0, "GMT0");
+  ClockRecord* london = Add(kClockZone, 2, "GMT0BST,M3.5.0/1,M10.5.0");
+  RefreshClockTexts();
+  EXPECT_STREQ(local->TimeText, "07:30:00");
+  EXPECT_STREQ(utc->TimeText, "-22:30:00Z");
+  EXPECT_STREQ(london->TimeText, "-22:30");
+  char tip[kTooltipChars];
+  ClockTooltipText(local, 0, tip, sizeof tip);
+  EXPECT_STREQ(tip, "Local: Friday, Jan 5 2024 ");
+  if (saved) {
+    setenv("TZ", savedTz.c_str(), 1);
+  } else {
+    unsetenv("TZ");
+  }
+  tzset();
+}
+
+TEST(FatalOutOfMemory, EndsWithStatusOneAndTheMessage) {
+  EXPECT_EXIT(FatalOutOfMemory("calloc failed to allocate memory."),
+              ::testing::ExitedWithCode(1), "calloc failed to allocate memory\\.");
+}
+#endif
 
 }  // namespace
