@@ -210,7 +210,8 @@ int32_t mpDivRem(uint32_t *q, uint32_t *r, const uint32_t *u, uint32_t ud,
     uint32_t m = mpSigWords(u, ud);
     if (n == 0) return -1;
     if (n == 1) {
-        r[0] = mpDivByWord(q, u, v[0], ud);
+        // With no dividend words there is no room for a remainder word either.
+        if (ud > 0) r[0] = mpDivByWord(q, u, v[0], ud);
         return 0;
     }
     if (m < n) {

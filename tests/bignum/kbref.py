@@ -114,32 +114,35 @@ def to_words(value, n):
     return [(value >> (32 * i)) & MASK for i in range(n)]
 
 
-def divrem_paths(u, ud, v, vd):
-    """(overflow, second correction, add-back): how many quotient digits of
-    the long division u / v take each of these paths.
+def divrem_trace(u, ud, v, vd):
+    """How many quotient digits of the long division u / v take each path:
+    a dict with "overflow" (trial quotient capped at all ones),
+    "overflow_carry" (of those, the trial remainder carried out of 32 bits),
+    "second" (second correction) and "addback".
 
     Follows the normalisation, trial quotient, correction and add-back
     decisions step by step with exact integers, so a test can tell which of
     its inputs exercise which path.
     """
+    trace = {"overflow": 0, "overflow_carry": 0, "second": 0, "addback": 0}
     uw, vw = to_words(u, ud), to_words(v, vd)
     n, m = _sig(vw), _sig(uw)
     if n <= 1 or m < n or (m == n and u <= v):
-        return 0, 0, 0
+        return trace
     s = 32 - vw[n - 1].bit_length()
     vn = v << s
     V = to_words(vn, n)
     R = to_words(u << s, m + 1)
-    overflow = second = addback = 0
     top, nxt = V[n - 1], V[n - 2]
     for j in range(m - n, -1, -1):
         t = R[j + n]
         carried = False
         if t >= top:
-            overflow += 1
+            trace["overflow"] += 1
             qhat = MASK
             rhat = R[j + n - 1] + top
             carried = rhat >= B
+            trace["overflow_carry"] += carried
         else:
             qhat, rhat = divmod(t * B + R[j + n - 1], top)
         if qhat and not carried:
@@ -148,13 +151,19 @@ def divrem_paths(u, ud, v, vd):
                 rhat += top
                 if rhat < B and qhat * nxt > rhat * B + R[j + n - 2]:
                     qhat -= 1
-                    second += 1
+                    trace["second"] += 1
         window = sum(R[j + i] << (32 * i) for i in range(n + 1))
         if qhat * vn > window:
-            addback += 1
+            trace["addback"] += 1
             qhat -= 1
         window -= qhat * vn
         assert 0 <= window < vn
         for i in range(n + 1):
             R[j + i] = (window >> (32 * i)) & MASK
-    return overflow, second, addback
+    return trace
+
+
+def divrem_paths(u, ud, v, vd):
+    """(overflow, second correction, add-back) digit counts of u / v."""
+    t = divrem_trace(u, ud, v, vd)
+    return t["overflow"], t["second"], t["addback"]
