@@ -1,0 +1,130 @@
+#include "clocks/zone_file.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "clocks/clock_list.h"
+#include "clocks/profile.h"
+#include "tz/fatal.h"
+
+ProgramPaths Paths;
+ZoneEntry* ZoneList = nullptr;
+
+namespace {
+
+void* AllocateOrDie(size_t size) {
+  void* p = std::malloc(size);
+  if (p == nullptr) FatalOutOfMemory("malloc failed to allocate memory.");
+  return p;
+}
+
+char* CopyText(const char* text, size_t maxLen) {
+  size_t n = std::strlen(text);
+  if (n > maxLen) n = maxLen;
+  auto* copy = static_cast<char*>(AllocateOrDie(n + 1));
+  std::memcpy(copy, text, n);
+  copy[n] = '\0';
+  return copy;
+}
+
+void FixProgramPaths() {
+  char exe[kPathChars];
+  ProgramFilePath(exe, sizeof exe);
+  char* lastSlash = std::strrchr(exe, '\\');
+  if (lastSlash != nullptr) *lastSlash = '\0';
+  CopyBounded(Paths.programFolder, kPathChars, exe, kPathChars - 1);
+  std::snprintf(Paths.helpFile, kPathChars, "%s\\%s", Paths.programFolder, "horlix.chm");
+  std::snprintf(Paths.alarmSound, kPathChars, "%s\\%s", Paths.programFolder,
+                "horlix-alarm1.wav");
+  std::snprintf(Paths.updater, kPathChars, "%s\\%s", Paths.programFolder, "horlixupdater.exe");
+}
+
+// The zone data file to read: the first usable candidate, else "" with the
+// program folder's candidate kept as the path.
+bool ChooseZoneFile() {
+  char candidate[kPathChars];
+  long size = 0;
+  if (GetAppDataFolder() == 0) {
+    std::snprintf(candidate, sizeof candidate, "%s\\Horlix\\%s", Paths.appDataFolder,
+                  kZoneFileName);
+    if (UsableFileSize(candidate, &size)) {
+      CopyBounded(Paths.zoneFile, kPathChars, candidate, kPathChars - 1);
+      Paths.zoneFileSize = size;
+      return true;
+    }
+  }
+  std::snprintf(candidate, sizeof candidate, "%s\\%s", Paths.programFolder, kZoneFileName);
+  CopyBounded(Paths.zoneFile, kPathChars, candidate, kPathChars - 1);
+  if (UsableFileSize(candidate, &size)) {
+    Paths.zoneFileSize = size;
+    return true;
+  }
+  Paths.zoneFileSize = 0;
+  return false;
+}
+
+void ReadZones() {
+  const uint32_t size = static_cast<uint32_t>(Paths.zoneFileSize);
+  auto* names = static_cast<char*>(AllocateOrDie(size + 1));
+  names[0] = '\0';
+  ProfileSectionNames(Paths.zoneFile, names, size);
+  names[size] = '\0';
+  for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1) {
+    char tz[256];
+    if (ProfileString(Paths.zoneFile, name, "TZ", "", tz, sizeof tz) != 0) AddZone(name, tz);
+  }
+  std::free(names);
+}
+
+void RefreshZoneClocks() {
+  for (int i = 0; i < Clocks.N; ++i) {
+    ClockRecord& clock = Clocks.clocks[i];
+    if (clock.Type != kClockZone) continue;
+    const ZoneEntry* zone = FindZone(clock.Id);
+    if (zone != nullptr) CopyBounded(clock.Tz, sizeof clock.Tz, zone->tz, kZoneTextMaxLen);
+  }
+}
+
+}  // namespace
+
+int32_t GetAppDataFolder() { return LookUpAppDataFolder(Paths.appDataFolder); }
+
+void AddZone(const char* name, const char* tz) {
+  auto* entry = static_cast<ZoneEntry*>(AllocateOrDie(sizeof(ZoneEntry)));
+  entry->name = CopyText(name, std::strlen(name));
+  entry->tz = CopyText(tz, kZoneTextMaxLen);
+  entry->next = ZoneList;
+  ZoneList = entry;
+}
+
+ZoneEntry* FindZone(const char* name) {
+  for (ZoneEntry* e = ZoneList; e != nullptr; e = e->next) {
+    if (std::strcmp(e->name, name) == 0) return e;
+  }
+  return nullptr;
+}
+
+void FreeZones() {
+  while (ZoneList != nullptr) {
+    ZoneEntry* next = ZoneList->next;
+    std::free(ZoneList->name);
+    std::free(ZoneList->tz);
+    std::free(ZoneList);
+    ZoneList = next;
+  }
+}
+
+void LoadZoneFile() {
+  FixProgramPaths();
+  if (!ChooseZoneFile()) {
+    ShowMessage(kMissingZoneFileText, "HORLIX", kMessageWarning);
+    return;
+  }
+  ReadZones();
+  RefreshZoneClocks();
+}
+
+void* ShowHelp(void* owner, const char* helpFile, uint32_t command, uintptr_t data) {
+  return CallHelpViewer(owner, helpFile, command, data);
+}

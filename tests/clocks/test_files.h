@@ -1,0 +1,46 @@
+// Files and folders for tests, named with Windows-style paths so the code
+// under test sees the same texts in both builds.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace testfiles {
+
+// The real path of a Windows-style one on this platform.
+inline std::string Native(std::string path) {
+#ifndef _WIN32
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+#endif
+  return path;
+}
+
+// A fresh, empty folder under the system's temporary folder.
+inline std::string FreshFolder(const std::string& name) {
+  std::filesystem::path p = std::filesystem::temp_directory_path() / ("horlix-test-" + name);
+  std::filesystem::remove_all(p);
+  std::filesystem::create_directories(p);
+  std::string s = p.string();
+#ifdef _WIN32
+  for (char& c : s) {
+    if (c == '/') c = '\\';
+  }
+#endif
+  return s;
+}
+
+inline void MakeFolder(const std::string& path) {
+  std::filesystem::create_directories(Native(path));
+}
+
+inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  FILE* f = std::fopen(Native(path).c_str(), "wb");
+  if (f == nullptr) return;
+  std::fwrite(bytes.data(), 1, bytes.size(), f);
+  std::fclose(f);
+}
+
+}  // namespace testfiles
