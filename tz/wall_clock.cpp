@@ -11,7 +11,9 @@ struct FixedClock {
 
 FixedClock gFixed;
 
-void ToWallClock(const BrokenDownTime& t, WallClock* out) {
+}  // namespace
+
+void WallClockFromFields(const BrokenDownTime& t, WallClock* out) {
   out->year = t.year + 1900;
   out->month = t.mon + 1;
   out->wday = t.wday;
@@ -20,8 +22,6 @@ void ToWallClock(const BrokenDownTime& t, WallClock* out) {
   out->minute = t.min;
   out->second = t.sec;
 }
-
-}  // namespace
 
 void FixWallClock(UtcInstant now, const char* localRule) {
   gFixed.active = true;
@@ -49,7 +49,7 @@ void ReadLocalWallClock(WallClock* out) {
   }
   BrokenDownTime t{};
   ConvertToLocalTime(gFixed.now, &t);
-  ToWallClock(t, out);
+  WallClockFromFields(t, out);
 }
 
 void ReadUtcWallClock(WallClock* out) {
@@ -59,5 +59,5 @@ void ReadUtcWallClock(WallClock* out) {
   }
   BrokenDownTime t{};
   BreakDownTime(gFixed.now, 0, &t);
-  ToWallClock(t, out);
+  WallClockFromFields(t, out);
 }

@@ -19,6 +19,8 @@ UtcInstant CurrentInstant();
 // The computer's local time of t; false when the platform cannot convert it.
 bool ConvertToLocalTime(UtcInstant t, BrokenDownTime* out);
 
+void WallClockFromFields(const BrokenDownTime& t, WallClock* out);
+
 // Test seam: from now on the present is `now`; the local zone is localRule
 // when given, else the platform's own. ReleaseWallClock returns to the platform.
 void FixWallClock(UtcInstant now, const char* localRule);

@@ -4,14 +4,9 @@
 
 namespace {
 
-void FromTm(const std::tm& t, WallClock* out) {
-  out->year = t.tm_year + 1900;
-  out->month = t.tm_mon + 1;
-  out->wday = t.tm_wday;
-  out->day = t.tm_mday;
-  out->hour = t.tm_hour;
-  out->minute = t.tm_min;
-  out->second = t.tm_sec;
+BrokenDownTime FromTm(const std::tm& tm) {
+  return BrokenDownTime{tm.tm_sec, tm.tm_min, tm.tm_hour, tm.tm_mday, tm.tm_mon,
+                        tm.tm_year, tm.tm_wday, tm.tm_yday, tm.tm_isdst > 0 ? 1 : 0};
 }
 
 }  // namespace
@@ -22,21 +17,19 @@ bool PlatformLocalTime(UtcInstant t, BrokenDownTime* out) {
   const std::time_t tt = static_cast<std::time_t>(t);
   std::tm tm{};
   if (localtime_r(&tt, &tm) == nullptr) return false;
-  *out = BrokenDownTime{tm.tm_sec, tm.tm_min, tm.tm_hour, tm.tm_mday, tm.tm_mon,
-                        tm.tm_year, tm.tm_wday, tm.tm_yday, tm.tm_isdst > 0 ? 1 : 0};
+  *out = FromTm(tm);
   return true;
 }
 
 void PlatformLocalWallClock(WallClock* out) {
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  FromTm(tm, out);
+  BrokenDownTime t{};
+  PlatformLocalTime(PlatformCurrentInstant(), &t);
+  WallClockFromFields(t, out);
 }
 
 void PlatformUtcWallClock(WallClock* out) {
   const std::time_t now = std::time(nullptr);
   std::tm tm{};
   gmtime_r(&now, &tm);
-  FromTm(tm, out);
+  WallClockFromFields(FromTm(tm), out);
 }
