@@ -1,0 +1,293 @@
+// Layout and painting of the strip: title buttons on top, a black row of
+// time cells below, drawn off screen and copied to the window on each tick.
+#include <cstring>
+
+#include "clocks/settings.h"
+#include "resources/resource.h"
+#include "tz/clock_text.h"
+#include "ui/strip/strip.h"
+
+StripLayout Strip = {nullptr, nullptr, {}, 0, 4, {}, 0, 4, 18, 16, 34, 0,
+                     nullptr, nullptr, nullptr, 1, nullptr, nullptr};
+
+namespace {
+
+// Widest texts of each clock type (row) and format (column).
+const char* const kWidthTemplates[12] = {
+    " 24:59:59 ", " 12:59p ", " 23:59 ", "Wed 22nd",  // local system time
+    "+24:59:59Z", "+12:59p", "+23:59Z", "Wed 22nd",   // UTC system time
+    "+24:59:59",  "+12:59p", "+23:59",  "Wed 22nd",   // time zone
+};
+
+const char* const kUpdateHints[3] = {
+    nullptr,
+    "ATTENTION: an updated time zone file is available.",
+    "ATTENTION: a newer version of Horlix is available.",
+};
+
+int FontHeight(int32_t fontSize) {
+  switch (fontSize) {
+    case 1:
+      return -14;
+    case 2:
+      return -16;
+    default:
+      return -11;
+  }
+}
+
+HFONT MakeFont(const char* face, int weight) {
+  return CreateFontA(FontHeight(Settings.FontSize), 0, 0, 0, weight, FALSE, FALSE, FALSE,
+                     ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     FF_SWISS | DEFAULT_PITCH, face);
+}
+
+bool Measure(HDC dc, const char* text, SIZE* size) {
+  return GetTextExtentPoint32A(dc, text, static_cast<int>(std::strlen(text)), size) != 0;
+}
+
+void AddTool(HWND window, UINT flags, UINT_PTR id, const char* text) {
+  TOOLINFOA tool{};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = flags;
+  tool.hwnd = window;
+  tool.uId = id;
+  tool.lpszText = const_cast<char*>(text);
+  SendMessageA(Strip.tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+void DeleteTool(HWND window, UINT_PTR id) {
+  TOOLINFOA tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window;
+  tool.uId = id;
+  SendMessageA(Strip.tooltip, TTM_DELTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+bool ReplaceSurfaceBitmap(HWND window) {
+  HDC windowDc = GetDC(window);
+  HBITMAP bitmap = CreateCompatibleBitmap(windowDc, Strip.totalWidth > 0 ? Strip.totalWidth : 1,
+                                          Strip.windowHeight);
+  ReleaseDC(window, windowDc);
+  if (bitmap == nullptr) return false;
+  HGDIOBJ old = SelectObject(Strip.surface, bitmap);
+  if (Strip.originalBitmap == nullptr) {
+    Strip.originalBitmap = static_cast<HBITMAP>(old);
+  } else {
+    DeleteObject(old);
+  }
+  Strip.surfaceBitmap = bitmap;
+  return true;
+}
+
+void DiscardTitleButton(TitleButtonHandle button) {
+  DeleteTool(MainWindow.window, reinterpret_cast<UINT_PTR>(button));
+  DestroyWindow(static_cast<HWND>(button));
+}
+
+void CreateTitleButtons(HWND window) {
+  int32_t x = 0;
+  for (int i = 0; i < Clocks.N; ++i) {
+    ClockRecord& clock = Clocks.clocks[i];
+    HWND button = CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, x, 0,
+                                  clock.Width, Strip.buttonHeight, window,
+                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(i)),
+                                  MainWindow.instance, nullptr);
+    clock.titleButton = button;
+    SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(Strip.titleFont), FALSE);
+    clock.cellRect = ClockRect{x, 0, x + clock.Width, 2 * Strip.buttonHeight + 2};
+    AddTool(window, TTF_IDISHWND | TTF_SUBCLASS, reinterpret_cast<UINT_PTR>(button),
+            LPSTR_TEXTCALLBACKA);
+    x += clock.Width;
+  }
+}
+
+}  // namespace
+
+bool CreateStripResources(HWND window) {
+  SetTitleButtonDiscarder(DiscardTitleButton);
+  Strip.tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
+                                  MainWindow.instance, nullptr);
+  AddTool(window, TTF_IDISHWND | TTF_SUBCLASS, reinterpret_cast<UINT_PTR>(window),
+          kStripHint);
+  if (Settings.ShowIconInTray) ApplyTrayIconSetting();
+
+  HDC windowDc = GetDC(window);
+  Strip.surface = CreateCompatibleDC(windowDc);
+  ReleaseDC(window, windowDc);
+  if (Strip.surface == nullptr || !ReplaceSurfaceBitmap(window)) {
+    MessageBoxA(nullptr, "Error - Buffer creation failed.", "HORLIX", MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  Strip.attentionIcon = static_cast<HICON>(
+      LoadImageA(MainWindow.instance, IDI_ATTENTION, IMAGE_ICON, 0, 0, LR_SHARED));
+  CreateClockFonts();
+  CreateTitleButtons(window);
+  CreateClockZoneStates();
+  SetTimer(window, kTickTimer, 500, nullptr);
+  SetTimer(window, kUpdateTimer, 1800000, nullptr);
+  SetTimer(window, kCountdownTimer, 1000, nullptr);
+  return true;
+}
+
+void DestroyStripResources() {
+  if (Strip.timeFont != nullptr) DeleteObject(Strip.timeFont);
+  if (Strip.titleFont != nullptr) DeleteObject(Strip.titleFont);
+  Strip.timeFont = Strip.titleFont = nullptr;
+  if (Strip.surface != nullptr) {
+    if (Strip.originalBitmap != nullptr) SelectObject(Strip.surface, Strip.originalBitmap);
+    DeleteDC(Strip.surface);
+  }
+  if (Strip.surfaceBitmap != nullptr) DeleteObject(Strip.surfaceBitmap);
+  Strip.surface = nullptr;
+  Strip.surfaceBitmap = Strip.originalBitmap = nullptr;
+}
+
+void CreateClockFonts() {
+  if (Strip.timeFont != nullptr) DeleteObject(Strip.timeFont);
+  if (Strip.titleFont != nullptr) DeleteObject(Strip.titleFont);
+  Strip.timeFont = MakeFont("MS Sans Serif", FW_BOLD);
+  Strip.titleFont = MakeFont("Tahoma", FW_NORMAL);
+}
+
+int32_t MeasureStrip() {
+  SIZE size;
+  if (Strip.surface != nullptr && Strip.timeFont != nullptr) {
+    HGDIOBJ old = SelectObject(Strip.surface, Strip.timeFont);
+    Strip.timeTextHeight = 0;
+    for (int i = 0; i < 12; ++i) {
+      if (!Measure(Strip.surface, kWidthTemplates[i], &size)) continue;
+      Strip.templateWidths[i] = size.cx;
+      if (size.cy > Strip.timeTextHeight) Strip.timeTextHeight = size.cy;
+    }
+    if (Measure(Strip.surface, " ", &size)) Strip.timeSpaceWidth = size.cx;
+    SelectObject(Strip.surface, old);
+  }
+  if (Strip.titleFont != nullptr) {
+    Strip.titleTextHeight = 0;
+    for (int i = 0; i < Clocks.N; ++i) {
+      HWND button = static_cast<HWND>(Clocks.clocks[i].titleButton);
+      HDC dc = GetDC(button);
+      HGDIOBJ old = SelectObject(dc, Strip.titleFont);
+      if (Measure(dc, Clocks.clocks[i].Title, &size)) {
+        Strip.titleWidths[i] = size.cx;
+        if (size.cy > Strip.titleTextHeight) Strip.titleTextHeight = size.cy;
+      }
+      if (Measure(dc, " ", &size)) Strip.titleSpaceWidth = size.cx;
+      SelectObject(dc, old);
+      ReleaseDC(button, dc);
+    }
+  }
+  int32_t total = 0;
+  for (int i = 0; i < Clocks.N; ++i) {
+    ClockRecord& clock = Clocks.clocks[i];
+    const int index = clock.Type * 4 + clock.Format;
+    const int32_t timeWidth =
+        (index >= 0 && index < 12 ? Strip.templateWidths[index] : 0) + 2 * Strip.timeSpaceWidth;
+    const int32_t titleWidth = Strip.titleWidths[i] + 3 * Strip.titleSpaceWidth;
+    clock.Width = timeWidth > titleWidth ? timeWidth : titleWidth;
+    total += clock.Width;
+  }
+  return total;
+}
+
+int RelayoutStrip() {
+  const int32_t oldWidth = Strip.totalWidth;
+  const int32_t oldHeight = Strip.windowHeight;
+  Strip.totalWidth = MeasureStrip();
+  Strip.timeRowHeight = Strip.timeTextHeight + 5;
+  Strip.buttonHeight = Strip.titleTextHeight + Strip.titleTextHeight / 4;
+  Strip.windowHeight = Strip.buttonHeight + Strip.timeRowHeight;
+  ReplaceSurfaceBitmap(MainWindow.window);
+  MoveWindow(MainWindow.window, Settings.X, Settings.Y, Strip.totalWidth, Strip.windowHeight,
+             TRUE);
+  RecreateTitleButtons();
+  UpdateWindow(MainWindow.window);
+  return (Strip.totalWidth != oldWidth || Strip.windowHeight != oldHeight) ? 1 : 0;
+}
+
+void RecreateTitleButtons() {
+  for (int i = 0; i < kMaxClocks; ++i) {
+    ClockRecord& clock = Clocks.clocks[i];
+    if (clock.titleButton != nullptr) {
+      DiscardTitleButton(clock.titleButton);
+      clock.titleButton = nullptr;
+    }
+  }
+  CreateTitleButtons(MainWindow.window);
+}
+
+void PaintTimeRow() {
+  RefreshClockTexts();
+  if (Strip.surface == nullptr || Clocks.N < 1) return;
+  HGDIOBJ old = SelectObject(Strip.surface, Strip.timeFont);
+  SetBkColor(Strip.surface, RGB(0, 0, 0));
+  RECT cell = {0, 0, Clocks.clocks[0].Width, Strip.timeRowHeight};
+  for (int i = 0; i < Clocks.N; ++i) {
+    const ClockRecord& clock = Clocks.clocks[i];
+    ExtTextOutA(Strip.surface, 0, 0, ETO_OPAQUE, &cell, nullptr, 0, nullptr);
+    SetTextColor(Strip.surface, static_cast<COLORREF>(clock.Color));
+    DrawTextA(Strip.surface, clock.TimeText, -1, &cell, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+    DrawEdge(Strip.surface, &cell, EDGE_RAISED, BF_LEFT | BF_RIGHT | BF_BOTTOM);
+    if (i + 1 < Clocks.N) {
+      cell.left += clock.Width;
+      cell.right += Clocks.clocks[i + 1].Width;
+    }
+  }
+  SelectObject(Strip.surface, old);
+}
+
+void ShowStrip(HDC target) {
+  BitBlt(target, 0, Strip.buttonHeight, Strip.totalWidth, Strip.windowHeight, Strip.surface, 0,
+         0, SRCCOPY);
+}
+
+void DrawTitleButton(int index, const DRAWITEMSTRUCT* item) {
+  if (index < 0 || index >= Clocks.N) return;
+  const char* title = Clocks.clocks[index].Title;
+  const int length = static_cast<int>(std::strlen(title));
+  SIZE size{};
+  GetTextExtentPoint32A(item->hDC, title, length, &size);
+  const RECT& r = item->rcItem;
+  SetTextColor(item->hDC, GetSysColor(COLOR_BTNTEXT));
+  SetBkColor(item->hDC, GetSysColor(COLOR_BTNFACE));
+  ExtTextOutA(item->hDC, (r.right - size.cx - r.left) / 2, (r.bottom - r.top - size.cy) / 2,
+              ETO_OPAQUE | ETO_CLIPPED, &r, title, static_cast<UINT>(length), nullptr);
+  RECT edge = r;
+  DrawEdge(item->hDC, &edge, (item->itemState & ODS_SELECTED) ? EDGE_SUNKEN : EDGE_RAISED,
+           BF_RECT);
+  if (Settings.UpdateStatus != 0 && !MainWindow.remindLater && Strip.attentionIcon != nullptr) {
+    DrawIconEx(item->hDC, 2, 2, Strip.attentionIcon, 3, 3, 0, nullptr, DI_NORMAL);
+  }
+}
+
+void FillClockTooltip(NMTTDISPINFOA* request) {
+  const HWND tool = reinterpret_cast<HWND>(request->hdr.idFrom);
+  for (int i = 0; i < Clocks.N; ++i) {
+    if (static_cast<HWND>(Clocks.clocks[i].titleButton) != tool) continue;
+    ClockTooltipText(&Clocks.clocks[i], Settings.DateFormat, request->szText,
+                     sizeof request->szText);
+    return;
+  }
+}
+
+void RefreshStripAndHint(HWND window) {
+  RelayoutStrip();
+  const int32_t status = Settings.UpdateStatus;
+  const char* hint = (status == 1 || status == 2) ? kUpdateHints[status] : kStripHint;
+  DeleteTool(window, reinterpret_cast<UINT_PTR>(window));
+  AddTool(window, TTF_IDISHWND, reinterpret_cast<UINT_PTR>(window), hint);
+}
+
+void TickStrip(HWND window) {
+  PaintTimeRow();
+  HDC dc = GetDC(window);
+  ShowStrip(dc);
+  ReleaseDC(window, dc);
+  if (Strip.fontChanged) {
+    CreateClockFonts();
+    if (RelayoutStrip() == 1) Settings.SettingsDirty = true;
+    Strip.fontChanged = 0;
+  }
+}

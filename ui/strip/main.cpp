@@ -1,0 +1,60 @@
+// Program start: one instance per user, the settings, the strip window and
+// its message loop, and a last save when the loop ends.
+#include "clocks/settings.h"
+#include "ui/strip/strip.h"
+
+namespace {
+
+// False when this instance should end: another one runs and the user keeps it.
+bool TakeInstanceMutex() {
+  SetLastError(0);
+  MainWindow.instanceMutex = CreateMutexA(nullptr, TRUE, kInstanceMutexName);
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return true;
+  HWND running = FindWindowA(kWindowClass, nullptr);
+  if (MessageBoxA(nullptr, "Horlix is already running. Do you want to restart it?", "Horlix",
+                  MB_YESNO) != IDYES) {
+    CloseHandle(MainWindow.instanceMutex);
+    MainWindow.instanceMutex = nullptr;
+    return false;
+  }
+  if (running != nullptr) SendMessageA(running, kPrivateCloseMessage, 0, 0);
+  return true;
+}
+
+bool RegisterStripClass(HINSTANCE instance) {
+  WNDCLASSEXA cls{};
+  cls.cbSize = sizeof cls;
+  cls.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  cls.lpfnWndProc = MainWindowProc;
+  cls.hInstance = instance;
+  cls.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  cls.lpszClassName = kWindowClass;
+  return RegisterClassExA(&cls) != 0;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  if (!TakeInstanceMutex()) return 0;
+  MainWindow.instance = instance;
+  if (!LoadSettings()) return 0;
+  Strip.totalWidth = TotalWidth();
+  Strip.fontChanged = 1;
+  if (!RegisterStripClass(instance)) return 0;
+  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kWindowClass, kWindowClass,
+                                WS_POPUP, Settings.X, Settings.Y, Strip.totalWidth, 34, nullptr,
+                                nullptr, instance, nullptr);
+  if (window == nullptr) return 0;
+  ShowWindow(window, SW_SHOWDEFAULT);
+  if (Settings.TurnOffOnTop == 1) {
+    SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  }
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  SaveSettings(Settings.SettingsDirty ? 1 : 0);
+  return static_cast<int>(msg.wParam);
+}

@@ -1,0 +1,92 @@
+// The clock strip window: program start, the window procedure and its
+// commands, layout and painting, the tray icon and timestamp capture.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdint>
+
+#include "clocks/clock_list.h"
+
+constexpr UINT kPrivateCloseMessage = 11550;
+constexpr UINT kTrayCallbackMessage = WM_APP + 1;  // 0x8001
+constexpr const char* kWindowClass = "HORLIX";
+constexpr const char* kInstanceMutexName = "7D3A91C4-2E6B-4F08-9C15-A4B2E0D6F371";
+constexpr UINT_PTR kTickTimer = 1;
+constexpr UINT_PTR kUpdateTimer = 2;
+constexpr UINT_PTR kCountdownTimer = 3;
+
+constexpr const char* kStripHint =
+    "Right-click for menu; double-click for clock properties; left-click in the BLACK area and "
+    "hold to move.";
+
+// Everything the strip's layout and painting keep between ticks.
+struct StripLayout {
+  HFONT timeFont;
+  HFONT titleFont;
+  int32_t templateWidths[12];
+  int32_t timeTextHeight;
+  int32_t timeSpaceWidth;
+  int32_t titleWidths[kMaxClocks];
+  int32_t titleTextHeight;
+  int32_t titleSpaceWidth;
+  int32_t timeRowHeight;
+  int32_t buttonHeight;
+  int32_t windowHeight;
+  int32_t totalWidth;
+  HDC surface;
+  HBITMAP surfaceBitmap;
+  HBITMAP originalBitmap;
+  int32_t fontChanged;
+  HWND tooltip;
+  HICON attentionIcon;
+};
+
+// The program-wide state of the main window.
+struct MainWindowState {
+  HINSTANCE instance;
+  HWND window;
+  HANDLE instanceMutex;  // null once released
+  int32_t clocksHidden;
+  int32_t remindLater;   // the update dialog's "Remind me later"
+};
+
+struct TrayState {
+  HICON icon;  // the tray icon exists exactly while this is set
+  DWORD recordSize;
+};
+
+extern StripLayout Strip;
+extern MainWindowState MainWindow;
+extern TrayState Tray;
+
+// Window procedure and start (window.cpp, main.cpp).
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Layout and painting (layout.cpp).
+bool CreateStripResources(HWND window);
+void DestroyStripResources();
+void CreateClockFonts();
+int32_t MeasureStrip();
+int RelayoutStrip();
+void RecreateTitleButtons();
+void PaintTimeRow();
+void ShowStrip(HDC target);
+void DrawTitleButton(int index, const DRAWITEMSTRUCT* item);
+void FillClockTooltip(NMTTDISPINFOA* request);
+void RefreshStripAndHint(HWND window);
+void TickStrip(HWND window);
+
+// Tray icon (tray.cpp).
+void ApplyTrayIconSetting();
+BOOL AddTrayIcon();
+BOOL SetTrayCallback();
+void RemoveTrayIcon(HWND window);
+void ShowTrayBalloon(const char* text);
+void HandleTrayEvent(HWND window, LPARAM event);
+void ShowTrayMenu(HWND window, HMENU menu);
+
+// Timestamp capture (capture.cpp).
+void CaptureTimestamp(HWND window);
+int CopyTextToClipboard(HWND owner, const char* text);
