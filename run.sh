@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and shows the current time of the three
-# default clocks (Local, Perth, UTC) as the zone engine computes them.
+# Installs what is missing, builds, and starts horlix.exe under Wine from a
+# program folder that holds it and its shipped zone data file. Without a
+# display of your own it runs on a virtual one (and says so).
 set -euo pipefail
 cd "$(dirname "$0")"
 HORLIX_XVFB_PID=
+had_display=${DISPLAY:-}
 . tools/setup.sh
-[ -n "$HORLIX_XVFB_PID" ] && kill "$HORLIX_XVFB_PID" 2>/dev/null || true
+. tests/wine/env.sh
 
-# The computer's own zone as a rule string: the last line of its zone file.
-local_rule=$(tail -n 1 /etc/localtime 2>/dev/null | tr -d '\r' || true)
-case "$local_rule" in *[0-9]*) ;; *) local_rule="UTC0" ;; esac
-now=$(date +%s)
-printf 'Local  %s\n' "$(build/native/bin/horlix-zonetime "$local_rule" "$now")"
-printf 'Perth  %s\n' "$(build/native/bin/horlix-zonetime "AWST-8" "$now")"
-printf 'UTC    %s\n' "$(build/native/bin/horlix-zonetime "GMT0" "$now")"
+prog=build/run/Horlix
+mkdir -p "$prog"
+cp build/windows/bin/horlix.exe resources/horlixtz.ini "$prog/"
+if [ -z "$had_display" ]; then
+  echo "No display: Horlix runs on the virtual display $DISPLAY (stop it with Ctrl-C)."
+fi
+cleanup() { [ -n "$HORLIX_XVFB_PID" ] && kill "$HORLIX_XVFB_PID" 2>/dev/null || true; }
+trap cleanup EXIT
+wine "$prog/horlix.exe"

@@ -1,0 +1,181 @@
+// Figures for the strip window under Wine, printed, not judged:
+// - one clock tick (PaintTimeRow + ShowStrip) for 3 and 64 clocks, inside
+//   this process;
+// - start of horlix.exe to its window and to its first painted time text,
+//   beside a minimal Win32 program (this program run with "minimal");
+// - the size of horlix.exe.
+// Usage: bench_strip.exe [PROGRAM-FOLDER-WITH-horlix.exe-AND-horlixtz.ini]
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "clocks/clock_list.h"
+#include "clocks/settings.h"
+#include "ui/strip/strip.h"
+
+namespace {
+
+double Now() {
+  LARGE_INTEGER f, c;
+  QueryPerformanceFrequency(&f);
+  QueryPerformanceCounter(&c);
+  return static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+void FillClocks(int n) {
+  const char* zones[] = {"CET-1CEST,M3.5.0,M10.5.0/3", "EST5EDT,M3.2.0,M11.1.0", "AWST-8",
+                         "AEST-10AEDT,M10.1.0,M4.1.0/3", "JST-9", "GMT0"};
+  LoadDefaultClocks();
+  for (int i = 3; i < n; ++i) {
+    ClockRecord& c = Clocks.clocks[i];
+    c = Clocks.clocks[1];
+    c.Type = i % 3;
+    c.Format = i % 4;
+    c.Color = 0x00FF00;
+    CopyBounded(c.Tz, sizeof c.Tz, zones[i % 6], kZoneTextMaxLen);
+    std::snprintf(c.Title, sizeof c.Title, "Clock %d", i);
+  }
+  Clocks.N = n;
+}
+
+double TickMicros(HINSTANCE instance, int clocks) {
+  FillClocks(clocks);
+  Strip.totalWidth = TotalWidth();
+  Strip.fontChanged = 1;
+  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, kWindowClass, WS_POPUP, 0, 100,
+                                Strip.totalWidth, 34, nullptr, nullptr, instance, nullptr);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  TickStrip(window);  // fonts and layout
+  Pump();
+  const int rounds = 400;
+  HDC dc = GetDC(window);
+  const double start = Now();
+  for (int i = 0; i < rounds; ++i) {
+    PaintTimeRow();
+    ShowStrip(dc);
+  }
+  GdiFlush();
+  const double took = (Now() - start) / rounds * 1e6;
+  ReleaseDC(window, dc);
+  DestroyWindow(window);
+  Pump();
+  return took;
+}
+
+LRESULT CALLBACK MinimalProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_DESTROY) PostQuitMessage(0);
+  return DefWindowProcA(w, m, wp, lp);
+}
+
+int RunMinimal(HINSTANCE instance) {
+  WNDCLASSA cls{};
+  cls.lpfnWndProc = MinimalProc;
+  cls.hInstance = instance;
+  cls.lpszClassName = "MINIMALWINDOW";
+  RegisterClassA(&cls);
+  HWND w = CreateWindowExA(WS_EX_TOOLWINDOW, "MINIMALWINDOW", "minimal", WS_POPUP | WS_VISIBLE,
+                           0, 300, 100, 30, nullptr, nullptr, instance, nullptr);
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+  (void)w;
+  return 0;
+}
+
+// Seconds from CreateProcess until a window of the class shows, and (for
+// the strip) until its time row holds a painted pixel that is not black.
+void TimeStart(const char* commandLine, const char* cls, bool waitForPaint, double* shown,
+               double* painted) {
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  char line[MAX_PATH * 2];
+  std::snprintf(line, sizeof line, "%s", commandLine);
+  const double start = Now();
+  *shown = *painted = -1;
+  if (!CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    return;
+  }
+  HWND w = nullptr;
+  while (Now() - start < 10) {
+    w = FindWindowA(cls, nullptr);
+    if (w != nullptr && IsWindowVisible(w)) break;
+    Sleep(1);
+  }
+  *shown = Now() - start;
+  while (waitForPaint && w != nullptr && Now() - start < 10) {
+    RECT r;
+    GetWindowRect(w, &r);
+    HDC screen = GetDC(nullptr);
+    bool lit = false;
+    for (int x = r.left; x < r.right && !lit; x += 2) {
+      for (int y = r.bottom - 12; y < r.bottom - 2 && !lit; ++y) {
+        const COLORREF c = GetPixel(screen, x, y);
+        lit = c != CLR_INVALID && (c & 0xFFFFFF) != 0 && (c & 0xFFFFFF) != 0xFFFFFF &&
+              ((c & 0xFF) > 200 || ((c >> 8) & 0xFF) > 200);
+      }
+    }
+    ReleaseDC(nullptr, screen);
+    if (lit) {
+      *painted = Now() - start;
+      break;
+    }
+    Sleep(2);
+  }
+  if (w != nullptr) PostMessageA(w, waitForPaint ? kPrivateCloseMessage : WM_CLOSE, 0, 0);
+  WaitForSingleObject(pi.hProcess, 10000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (argc > 1 && std::strcmp(argv[1], "minimal") == 0) return RunMinimal(instance);
+
+  MainWindow.instance = instance;
+  Settings = DefaultSettings();
+  WNDCLASSEXA cls{};
+  cls.cbSize = sizeof cls;
+  cls.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  cls.lpfnWndProc = MainWindowProc;
+  cls.hInstance = instance;
+  cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  cls.lpszClassName = kWindowClass;
+  RegisterClassExA(&cls);
+  for (int n : {3, 64}) std::printf("clock tick, %2d clocks        %8.1f us\n", n, TickMicros(instance, n));
+
+  if (argc > 1) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    char minimal[MAX_PATH + 16];
+    std::snprintf(minimal, sizeof minimal, "\"%s\" minimal", self);
+    char horlix[MAX_PATH + 16];
+    std::snprintf(horlix, sizeof horlix, "\"%s\\horlix.exe\"", argv[1]);
+    double minShown = 0, minPainted = 0, shown = 0, painted = 0;
+    for (int round = 0; round < 3; ++round) {
+      TimeStart(minimal, "MINIMALWINDOW", false, &minShown, &minPainted);
+      TimeStart(horlix, kWindowClass, true, &shown, &painted);
+      std::printf("start: minimal window %6.0f ms, strip shown %6.0f ms (%.2fx), first time text %6.0f ms\n",
+                  minShown * 1e3, shown * 1e3, shown / minShown, painted * 1e3);
+    }
+    char exe[MAX_PATH + 16];
+    std::snprintf(exe, sizeof exe, "%s\\horlix.exe", argv[1]);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(exe, GetFileExInfoStandard, &data)) {
+      std::printf("horlix.exe size               %8lu bytes (%.0f KiB)\n",
+                  static_cast<unsigned long>(data.nFileSizeLow), data.nFileSizeLow / 1024.0);
+    }
+  }
+  return 0;
+}
