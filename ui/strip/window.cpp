@@ -7,6 +7,7 @@
 #include "clocks/settings.h"
 #include "clocks/zone_file.h"
 #include "resources/resource.h"
+#include "ui/dialogs/dialogs.h"
 #include "ui/strip/strip.h"
 
 MainWindowState MainWindow = {nullptr, nullptr, nullptr, 0, 0};
@@ -39,7 +40,7 @@ void AddNewClock(HWND window) {
     return;
   }
   Clocks.SelectedClock = -1;
-  // The properties dialog opens here for a new clock.
+  ShowPropertiesDialog(window);
 }
 
 void ToggleClocks(HWND window) {
@@ -101,9 +102,29 @@ void OnMenuCommand(HWND window, int id) {
     case IDM_CAPTURE_TIMESTAMP:
       CaptureTimestamp(window);
       break;
+    case IDM_ABOUT:
+      ShowAboutDialog(window);
+      break;
+    case IDM_PROPERTIES:
+      ShowPropertiesDialog(window);
+      break;
+    case IDM_ALL_ZONES:
+      ShowZonesDialog(window);
+      break;
+    case IDM_PREFERENCES:
+      ShowPreferencesDialog(window);
+      break;
+    case IDM_WEB:
+      OpenInBrowser(window, "/horlix/");
+      break;
+    case IDM_CALENDAR:
+      ShowCalendarDialog(window);
+      break;
+    case IDM_COUNTDOWN:
+      ShowCountdownDialog(window);
+      break;
     default:
-      // The dialogs (properties, zones, preferences, updates, calendar,
-      // countdown, about) and the web page open here.
+      // The update dialog (113) opens here.
       break;
   }
 }
@@ -161,7 +182,7 @@ void OnTimer(HWND window, WPARAM id) {
       // The daily update check runs here.
       break;
     case kCountdownTimer:
-      // The countdown alarm is checked here.
+      CheckCountdown(window);
       break;
     default:
       break;

@@ -1,0 +1,2 @@
+// Ids of the calendar, countdown, alarm and About dialogs.
+#pragma once

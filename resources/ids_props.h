@@ -1,0 +1,2 @@
+// Ids of the clock properties, all zones and preferences dialogs.
+#pragma once

@@ -1,0 +1,4 @@
+#include "ui/dialogs/dialogs.h"
+
+void ShowCountdownDialog(HWND) {}
+void CheckCountdown(HWND) {}

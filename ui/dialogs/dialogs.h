@@ -1,0 +1,24 @@
+// One entry function per dialog of the clock program; each dialog's
+// procedure and data stay private to its own file.
+#pragma once
+
+#include <windows.h>
+
+// "DLGPROPS" for Clocks.SelectedClock (-1 = a new clock).
+void ShowPropertiesDialog(HWND owner);
+// "DLGZONES".
+void ShowZonesDialog(HWND owner);
+// "DLGPREFS".
+void ShowPreferencesDialog(HWND owner);
+// "DLGCALENDAR".
+void ShowCalendarDialog(HWND owner);
+// "DLGCOUNTDOWN".
+void ShowCountdownDialog(HWND owner);
+// Timer 3: raises the alarm when a running countdown has expired.
+void CheckCountdown(HWND owner);
+// "ABOUTBOX".
+void ShowAboutDialog(HWND owner);
+// Opens a page of the maker's web site (path such as "/horlix/") in the browser.
+void OpenInBrowser(HWND owner, const char* path);
+// Ends this instance and starts the program again.
+void RestartProgram(HWND window);

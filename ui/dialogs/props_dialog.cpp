@@ -1,0 +1,3 @@
+#include "ui/dialogs/dialogs.h"
+
+void ShowPropertiesDialog(HWND) {}
