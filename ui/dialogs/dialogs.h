@@ -22,3 +22,7 @@ void ShowAboutDialog(HWND owner);
 void OpenInBrowser(HWND owner, const char* path);
 // Ends this instance and starts the program again.
 void RestartProgram(HWND window);
+// Writes the clock list and settings to a file the user picks.
+void ExportSettings(HWND owner);
+// Reads them back from a file the user picks, saves them and restarts.
+void ImportSettings(HWND owner);

@@ -1,0 +1,4 @@
+#include "ui/dialogs/dialogs.h"
+
+void ExportSettings(HWND) {}
+void ImportSettings(HWND) {}
