@@ -285,9 +285,10 @@ TEST(BignumCore, DivRemEdgeCases) {
 
 TEST(BignumCore, DivRemReachesOverflowAndAddBackPaths) {
     // Inputs that the decision model of kbref.py shows to take the capped
-    // trial quotient (with and without a carry out of its remainder) and the
+    // trial quotient (with a carry out of its remainder, with a correction
+    // after it, kept only thanks to its remainder, or none of these) and the
     // add-back after an over-large digit.
-    bool seen[4] = {false, false, false, false};
+    bool seen[6] = {false, false, false, false, false, false};
     for (const DivisionCase &c : kPathCases) {
         Words u(c.u, c.u + c.ud), v(c.v, c.v + c.vd);
         CheckDivRem(u, v, c.label);
@@ -296,6 +297,8 @@ TEST(BignumCore, DivRemReachesOverflowAndAddBackPaths) {
         seen[1] |= label == "overflow, trial remainder carries";
         seen[2] |= label == "add-back, shifted divisor";
         seen[3] |= label == "add-back, divisor already normalised";
+        seen[4] |= label == "overflow, then corrected";
+        seen[5] |= label == "overflow, digit kept by its remainder";
     }
     for (bool s : seen) EXPECT_TRUE(s);
 }
@@ -307,6 +310,20 @@ TEST(BignumCore, DivRemMatchesReferenceOnRandomSizes) {
         Words u = rng.Number(ud), v = rng.Number(vd);
         if (vd && rng.Below(3) == 0) v[vd - 1] |= 0x80000000u;
         CheckDivRem(u, v, "random");
+    }
+}
+
+TEST(BignumCore, DivRemMatchesReferenceOnBoundaryWords) {
+    // Words near the digit boundaries and of random bit length: these take
+    // the capped trial quotient, the corrections and the add-back often.
+    Rng rng(23);
+    const Rng::Style styles[] = {Rng::kSpecial, Rng::kMixed, Rng::kShort};
+    for (int i = 0; i < 3000; i++) {
+        uint32_t vd = 2 + rng.Below(5), ud = vd + rng.Below(7);
+        Rng::Style style = styles[rng.Below(3)];
+        Words u = rng.Number(ud, style), v = rng.Number(vd, style);
+        if (v[vd - 1] == 0) v[vd - 1] = 1;
+        CheckDivRem(u, v, "boundary words");
     }
 }
 

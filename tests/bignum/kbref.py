@@ -118,13 +118,16 @@ def divrem_trace(u, ud, v, vd):
     """How many quotient digits of the long division u / v take each path:
     a dict with "overflow" (trial quotient capped at all ones),
     "overflow_carry" (of those, the trial remainder carried out of 32 bits),
+    "overflow_corrected" (of those, the correction step lowered the digit),
+    "overflow_kept" (the capped digit was right, and only the divisor's top
+    word in the trial remainder keeps the correction from lowering it),
     "second" (second correction) and "addback".
 
     Follows the normalisation, trial quotient, correction and add-back
     decisions step by step with exact integers, so a test can tell which of
     its inputs exercise which path.
     """
-    trace = {"overflow": 0, "overflow_carry": 0, "second": 0, "addback": 0}
+    trace = {"overflow": 0, "overflow_carry": 0, "overflow_corrected": 0, "overflow_kept": 0, "second": 0, "addback": 0}
     uw, vw = to_words(u, ud), to_words(v, vd)
     n, m = _sig(vw), _sig(uw)
     if n <= 1 or m < n or (m == n and u <= v):
@@ -145,8 +148,13 @@ def divrem_trace(u, ud, v, vd):
             trace["overflow_carry"] += carried
         else:
             qhat, rhat = divmod(t * B + R[j + n - 1], top)
+        window = sum(R[j + i] << (32 * i) for i in range(n + 1))
+        if t >= top and not carried and window // vn == MASK:
+            plain = qhat * nxt > R[j + n - 1] * B + R[j + n - 2]
+            trace["overflow_kept"] += plain and not qhat * nxt > rhat * B + R[j + n - 2]
         if qhat and not carried:
             if qhat * nxt > rhat * B + R[j + n - 2]:
+                trace["overflow_corrected"] += t >= top
                 qhat -= 1
                 rhat += top
                 if rhat < B and qhat * nxt > rhat * B + R[j + n - 2]:

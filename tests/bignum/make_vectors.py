@@ -83,7 +83,8 @@ def good_block(digest):
 
 def division_cases(rng):
     """Small divisions reaching each path, as (u words, v words, label)."""
-    want = {"overflow": 2, "overflow, trial remainder carries": 2,
+    want = {"overflow": 2, "overflow, then corrected": 2, "overflow, digit kept by its remainder": 2,
+            "overflow, trial remainder carries": 2,
             "add-back, shifted divisor": 2, "add-back, divisor already normalised": 2}
     found = []
     special = [0, 1, 2, 0x7FFFFFFF, 0x80000000, 0x80000001, 0xFFFFFFFE, 0xFFFFFFFF]
@@ -107,6 +108,10 @@ def division_cases(rng):
         labels = []
         if trace["overflow_carry"]:
             labels.append("overflow, trial remainder carries")
+        elif trace["overflow_kept"]:
+            labels.append("overflow, digit kept by its remainder")
+        elif trace["overflow_corrected"]:
+            labels.append("overflow, then corrected")
         elif trace["overflow"]:
             labels.append("overflow")
         if trace["addback"]:

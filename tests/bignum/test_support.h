@@ -27,8 +27,8 @@ class Rng {
     uint32_t Below(uint32_t n) { return static_cast<uint32_t>(Next() % n); }
 
     // Words of a chosen character: random, zero, all ones, the values around
-    // the top bit, or mostly zero.
-    enum Style { kRandom, kZero, kOnes, kSpecial, kSparse, kMixed, kStyleCount };
+    // the top bit, mostly zero, of random bit length, or mixed.
+    enum Style { kRandom, kZero, kOnes, kSpecial, kSparse, kShort, kMixed, kStyleCount };
     uint32_t StyledWord(Style s) {
         static const uint32_t kSpecialWords[] = {0, 1, 2, 0x7FFFFFFFu, 0x80000000u, 0x80000001u,
                                                  0xFFFFFFFEu, 0xFFFFFFFFu};
@@ -38,6 +38,7 @@ class Rng {
             case kOnes: return 0xFFFFFFFFu;
             case kSpecial: return kSpecialWords[Below(8)];
             case kSparse: return Below(5) == 0 ? Word() : 0;
+            case kShort: return Word() >> Below(32);  // random bit length
             default: return Below(2) ? kSpecialWords[Below(8)] : Word();
         }
     }
