@@ -1,3 +1,142 @@
+// "DLGZONES": every zone with its time when the list was filled, sortable by
+// any column in either direction.
 #include "ui/dialogs/dialogs.h"
 
-void ShowZonesDialog(HWND) {}
+#include <commctrl.h>
+
+#include "resources/resource.h"
+#include "ui/dialogs/zones_logic.h"
+#include "ui/strip/strip.h"
+
+namespace {
+
+struct ZonesColumn {
+  const char* heading;
+  int width;
+};
+
+constexpr ZonesColumn kColumns[kZoneColumns] = {
+    {"Zone Name", 140},
+    {"Time Now", 160},
+    {"TZ string", 200},
+};
+
+// The rows behind the list view while the dialog is open; each list item's
+// data is its row's position here.
+ZoneRows gZoneRows = {nullptr, 0};
+
+void AddColumns(HWND view) {
+  ListView_SetExtendedListViewStyle(view, LVS_EX_FULLROWSELECT);
+  for (int c = 0; c < kZoneColumns; ++c) {
+    LVCOLUMNA column{};
+    column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = kColumns[c].width;
+    column.pszText = const_cast<char*>(kColumns[c].heading);
+    column.iSubItem = c;
+    SendMessageA(view, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c),
+                 reinterpret_cast<LPARAM>(&column));
+  }
+}
+
+void SetCellText(HWND view, int item, int column, const char* text) {
+  LVITEMA cell{};
+  cell.iSubItem = column;
+  cell.pszText = const_cast<char*>(text);
+  SendMessageA(view, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell));
+}
+
+void FillZonesView(HWND view) {
+  FillZoneRows(&gZoneRows);
+  ListView_DeleteAllItems(view);
+  for (int i = 0; i < gZoneRows.count; ++i) {
+    const ZoneRow& row = gZoneRows.rows[i];
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = i;
+    item.pszText = const_cast<char*>(ZoneRowColumn(row, 0));
+    item.lParam = i;
+    const int at = static_cast<int>(
+        SendMessageA(view, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (at < 0) continue;
+    SetCellText(view, at, 1, ZoneRowColumn(row, 1));
+    SetCellText(view, at, 2, ZoneRowColumn(row, 2));
+  }
+  if (gZoneRows.count > 0) ListView_RedrawItems(view, 0, gZoneRows.count - 1);
+}
+
+int CALLBACK CompareZoneItems(LPARAM a, LPARAM b, LPARAM column) {
+  return CompareZoneRows(&gZoneRows, a, b, static_cast<int>(column), &ZonesSort);
+}
+
+void SortZonesView(HWND view, int column) {
+  ListView_SortItems(view, CompareZoneItems, column);
+}
+
+void OnZonesInit(HWND dialog) {
+  HWND view = GetDlgItem(dialog, IDC_ZONES_LIST);
+  if (view == nullptr) return;
+  AddColumns(view);
+  FillZonesView(view);
+  SortZonesView(view, 0);
+}
+
+void OnZonesRefresh(HWND dialog) {
+  HWND view = GetDlgItem(dialog, IDC_ZONES_LIST);
+  if (view == nullptr) return;
+  FillZonesView(view);
+  SortZonesView(view, ZonesSort.lastColumn);
+}
+
+void CloseZones(HWND dialog) {
+  EndDialog(dialog, 1);
+}
+
+// True when the notice was a heading click, which sorts by that column.
+bool OnZonesNotify(HWND dialog, const NMHDR* header) {
+  if (header->idFrom != IDC_ZONES_LIST || header->code != LVN_COLUMNCLICK) return false;
+  const auto* click = reinterpret_cast<const NMLISTVIEW*>(header);
+  if (click->iSubItem < 0 || click->iSubItem >= kZoneColumns) return false;
+  ClickZoneColumn(&ZonesSort, click->iSubItem);
+  SortZonesView(GetDlgItem(dialog, IDC_ZONES_LIST), click->iSubItem);
+  return true;
+}
+
+void OnZonesCommand(HWND dialog, int id) {
+  switch (id) {
+    case IDOK:
+    case IDCANCEL:
+      CloseZones(dialog);
+      break;
+    case IDC_ZONES_REFRESH:
+      OnZonesRefresh(dialog);
+      break;
+    default:
+      break;
+  }
+}
+
+INT_PTR CALLBACK ZonesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnZonesInit(dialog);
+      return TRUE;
+    case WM_NOTIFY:
+      return OnZonesNotify(dialog, reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
+    case WM_COMMAND:
+      OnZonesCommand(dialog, LOWORD(wParam));
+      return TRUE;
+    case WM_DESTROY:
+      FreeZoneRows(&gZoneRows);
+      return FALSE;
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace
+
+void ShowZonesDialog(HWND owner) {
+  DialogBoxParamA(MainWindow.instance, IDD_ZONES, owner, ZonesDialogProc, 0);
+  FreeZoneRows(&gZoneRows);
+}
