@@ -1,2 +1,33 @@
 // Ids of the calendar, countdown, alarm and About dialogs.
 #pragma once
+
+// Dialog templates (named resources).
+#define IDD_CALENDAR "DLGCALENDAR"
+#define IDD_COUNTDOWN "DLGCOUNTDOWN"
+#define IDD_ALARM "DLGALARM"
+#define IDD_ABOUT "ABOUTBOX"
+
+// "DLGCALENDAR"
+#define IDC_CALENDAR_MONTH 1036
+#define IDC_CALENDAR_DAYS 1037
+
+// "DLGCOUNTDOWN": the fields and spin controls are made at opening.
+#define IDC_COUNTDOWN_HOURS 1038
+#define IDC_COUNTDOWN_HOURS_SPIN 1039
+#define IDC_COUNTDOWN_MINUTES 1040
+#define IDC_COUNTDOWN_MINUTES_SPIN 1041
+#define IDC_COUNTDOWN_SECONDS 1042
+#define IDC_COUNTDOWN_SECONDS_SPIN 1043
+#define IDC_COUNTDOWN_START 1044
+#define IDC_COUNTDOWN_RESET 1045
+
+// "DLGALARM": "OFF" is IDOK.
+#define IDC_ALARM_ICON 1150
+
+// "ABOUTBOX"
+#define IDC_ABOUT_ICON 1151
+#define IDC_ABOUT_VERSION 1152
+#define IDC_ABOUT_BUILD 1153
+#define IDC_ABOUT_STATUS 1154
+#define IDC_ABOUT_UPDATE_NOW 1155
+#define IDC_ABOUT_WEB_LINK 1156
