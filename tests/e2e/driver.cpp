@@ -1,0 +1,1178 @@
+// horlix-driver: acts on a running horlix.exe from outside, as a user would,
+// through window messages, the registry, the clipboard and the screen.
+//
+//   horlix-driver COMMAND [ARGS...] [-- COMMAND [ARGS...]]...
+//
+// Every command prints parseable lines on standard output; the first word of
+// a line says what it holds. Any failure or timeout prints "error: ..." on
+// standard error and ends the run with exit code 1 (2 for a usage mistake).
+// Every wait is bounded by the seconds it is given.
+#include <windows.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kClass = "HORLIX";
+constexpr const char* kMainKey = "SOFTWARE\\Brenvale\\horlix";
+constexpr UINT kCloseMessage = 11550;
+constexpr UINT kTrayMessage = WM_APP + 1;
+constexpr int kMaxButtons = 64;
+constexpr DWORD kSendTimeout = 2000;
+
+int Fail(const char* format, const char* detail = "") {
+  std::fprintf(stderr, "error: ");
+  std::fprintf(stderr, format, detail);
+  std::fprintf(stderr, "\n");
+  std::fflush(stderr);
+  return 1;
+}
+
+void Copy(char* dest, size_t size, const char* src) {
+  if (size == 0) return;
+  size_t i = 0;
+  for (; i + 1 < size && src[i] != '\0'; ++i) dest[i] = src[i];
+  dest[i] = '\0';
+}
+
+// Control characters become spaces so that every text stays on its line.
+void PrintLine(const char* word, const char* text) {
+  char line[1024];
+  Copy(line, sizeof line, text);
+  for (char* p = line; *p != '\0'; ++p) {
+    if (static_cast<unsigned char>(*p) < 32) *p = ' ';
+  }
+  std::printf("%s %s\n", word, line);
+  std::fflush(stdout);
+}
+
+DWORD Deadline(double seconds) {
+  if (seconds < 0) seconds = 0;
+  if (seconds > 120) seconds = 120;
+  return GetTickCount() + static_cast<DWORD>(seconds * 1000.0);
+}
+
+bool Before(DWORD deadline) { return static_cast<LONG>(deadline - GetTickCount()) > 0; }
+
+HWND MainWindow() { return FindWindowA(kClass, nullptr); }
+
+DWORD ThreadOf(HWND window) { return GetWindowThreadProcessId(window, nullptr); }
+
+DWORD ProcessOf(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return pid;
+}
+
+// Text of a window of any process (WM_GETTEXT is carried across processes).
+void WindowText(HWND window, char* out, size_t size) {
+  out[0] = '\0';
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, size, reinterpret_cast<LPARAM>(out),
+                           SMTO_ABORTIFHUNG, kSendTimeout, &result)) {
+    out[0] = '\0';
+  }
+  out[size - 1] = '\0';
+}
+
+bool ClassIs(HWND window, const char* name) {
+  char cls[64];
+  if (GetClassNameA(window, cls, sizeof cls) == 0) return false;
+  return lstrcmpiA(cls, name) == 0;
+}
+
+// ---- top-level windows by class (and caption, compared exactly) ----
+
+struct TopSearch {
+  const char* cls;
+  const char* caption;  // null: any
+  DWORD thread;         // 0: any
+  bool visibleOnly;
+  HWND found;
+};
+
+BOOL CALLBACK FindTop(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<TopSearch*>(param);
+  if (!ClassIs(window, s->cls)) return TRUE;
+  if (s->visibleOnly && !IsWindowVisible(window)) return TRUE;
+  if (s->thread != 0 && ThreadOf(window) != s->thread) return TRUE;
+  if (s->caption != nullptr) {
+    char text[256];
+    WindowText(window, text, sizeof text);
+    if (std::strcmp(text, s->caption) != 0) return TRUE;
+  }
+  s->found = window;
+  return FALSE;
+}
+
+HWND FindTopWindow(const char* cls, const char* caption, DWORD thread, bool visibleOnly) {
+  TopSearch s = {cls, caption, thread, visibleOnly, nullptr};
+  EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+
+// ---- the title buttons ----
+
+struct ButtonInfo {
+  HWND hwnd;
+  int id;
+  RECT client;  // in the main window's client coordinates
+};
+
+struct ButtonList {
+  HWND parent;
+  ButtonInfo items[kMaxButtons];
+  int count;
+};
+
+BOOL CALLBACK CollectButton(HWND child, LPARAM param) {
+  auto* list = reinterpret_cast<ButtonList*>(param);
+  if (GetParent(child) != list->parent || !ClassIs(child, "Button")) return TRUE;
+  if (list->count >= kMaxButtons) return FALSE;
+  ButtonInfo& b = list->items[list->count++];
+  b.hwnd = child;
+  b.id = GetDlgCtrlID(child);
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, list->parent, reinterpret_cast<POINT*>(&r), 2);
+  b.client = r;
+  return TRUE;
+}
+
+void CollectButtons(HWND window, ButtonList* list) {
+  list->parent = window;
+  list->count = 0;
+  EnumChildWindows(window, CollectButton, reinterpret_cast<LPARAM>(list));
+  // By control id, which is the clock index.
+  for (int i = 1; i < list->count; ++i) {
+    for (int j = i; j > 0 && list->items[j - 1].id > list->items[j].id; --j) {
+      ButtonInfo t = list->items[j];
+      list->items[j] = list->items[j - 1];
+      list->items[j - 1] = t;
+    }
+  }
+}
+
+const ButtonInfo* ButtonOf(const ButtonList& list, int id) {
+  for (int i = 0; i < list.count; ++i) {
+    if (list.items[i].id == id) return &list.items[i];
+  }
+  return nullptr;
+}
+
+// ---- arguments ----
+
+struct Args {
+  char** v;
+  int n;
+};
+
+bool IntArg(const Args& a, int i, long* out) {
+  if (i >= a.n) return false;
+  char* end = nullptr;
+  *out = std::strtol(a.v[i], &end, 0);
+  return end != a.v[i] && *end == '\0';
+}
+
+double SecondsArg(const Args& a, int i, double fallback) {
+  if (i >= a.n) return fallback;
+  return std::atof(a.v[i]);
+}
+
+HWND NeedWindow() {
+  HWND w = MainWindow();
+  if (w == nullptr) Fail("no HORLIX window");
+  return w;
+}
+
+// ---- window commands ----
+
+int CmdFind(const Args&) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  std::printf("window %p %lu %d\n", static_cast<void*>(w), ProcessOf(w), IsWindowVisible(w) ? 1 : 0);
+  return 0;
+}
+
+int CmdWaitWindow(const Args& a) {
+  const DWORD end = Deadline(SecondsArg(a, 1, 10));
+  do {
+    HWND w = MainWindow();
+    if (w != nullptr && IsWindowVisible(w)) {
+      std::printf("window %p %lu\n", static_cast<void*>(w), ProcessOf(w));
+      return 0;
+    }
+    Sleep(20);
+  } while (Before(end));
+  return Fail("no visible HORLIX window in time");
+}
+
+// Window and title buttons unchanged for a settle time: the first ticks have
+// laid the strip out.
+int CmdWaitReady(const Args& a) {
+  const DWORD end = Deadline(SecondsArg(a, 1, 10));
+  const DWORD settle = 1200;
+  RECT last{};
+  HWND lastButtons[kMaxButtons] = {};
+  int lastCount = -1;
+  DWORD since = GetTickCount();
+  do {
+    HWND w = MainWindow();
+    if (w != nullptr && IsWindowVisible(w)) {
+      RECT r;
+      GetWindowRect(w, &r);
+      ButtonList list;
+      CollectButtons(w, &list);
+      bool same = lastCount == list.count && EqualRect(&r, &last);
+      for (int i = 0; same && i < list.count; ++i) same = lastButtons[i] == list.items[i].hwnd;
+      if (!same) {
+        last = r;
+        lastCount = list.count;
+        for (int i = 0; i < list.count; ++i) lastButtons[i] = list.items[i].hwnd;
+        since = GetTickCount();
+      } else if (list.count > 0 && GetTickCount() - since >= settle) {
+        std::printf("ready %p %d\n", static_cast<void*>(w), list.count);
+        return 0;
+      }
+    } else {
+      lastCount = -1;
+      since = GetTickCount();
+    }
+    Sleep(30);
+  } while (Before(end));
+  return Fail("the strip did not settle in time");
+}
+
+int CmdWaitGone(const Args& a) {
+  const DWORD end = Deadline(SecondsArg(a, 1, 10));
+  do {
+    if (MainWindow() == nullptr) {
+      std::printf("gone\n");
+      return 0;
+    }
+    Sleep(20);
+  } while (Before(end));
+  return Fail("the HORLIX window is still there");
+}
+
+int CmdWaitVisible(const Args& a) {
+  long want = 0;
+  if (!IntArg(a, 1, &want)) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 2, 5));
+  do {
+    HWND w = MainWindow();
+    if (w != nullptr && (IsWindowVisible(w) ? 1 : 0) == want) {
+      std::printf("visible %ld\n", want);
+      return 0;
+    }
+    Sleep(20);
+  } while (Before(end));
+  return Fail("the window's visibility did not change in time");
+}
+
+int CmdRect(const Args&) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  RECT r;
+  GetWindowRect(w, &r);
+  const LONG ex = GetWindowLongA(w, GWL_EXSTYLE);
+  const LONG style = GetWindowLongA(w, GWL_STYLE);
+  char title[64];
+  WindowText(w, title, sizeof title);
+  std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  std::printf("visible %d\n", IsWindowVisible(w) ? 1 : 0);
+  std::printf("style 0x%08lx 0x%08lx\n", static_cast<unsigned long>(style),
+              static_cast<unsigned long>(ex));
+  PrintLine("title", title);
+  return 0;
+}
+
+int CmdButtons(const Args&) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  ButtonList list;
+  CollectButtons(w, &list);
+  for (int i = 0; i < list.count; ++i) {
+    const ButtonInfo& b = list.items[i];
+    std::printf("button %d %ld %ld %ld %ld %p 0x%08lx\n", b.id, b.client.left, b.client.top,
+                b.client.right, b.client.bottom, static_cast<void*>(b.hwnd),
+                static_cast<unsigned long>(GetWindowLongA(b.hwnd, GWL_STYLE)));
+  }
+  std::printf("buttons %d\n", list.count);
+  return 0;
+}
+
+int CmdPostCommand(const Args& a) {
+  long id = 0;
+  if (!IntArg(a, 1, &id)) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  if (!PostMessageA(w, WM_COMMAND, static_cast<WPARAM>(id), 0)) return Fail("post failed");
+  std::printf("posted %ld\n", id);
+  return 0;
+}
+
+// send-command ID: as post-command, but returns once the program has carried
+// the command out (for commands that open no box).
+int CmdSendCommand(const Args& a) {
+  long id = 0;
+  if (!IntArg(a, 1, &id)) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(w, WM_COMMAND, static_cast<WPARAM>(id), 0, SMTO_ABORTIFHUNG, 5000,
+                           &result)) {
+    return Fail("the command was not carried out in time");
+  }
+  std::printf("sent %ld\n", id);
+  return 0;
+}
+
+int CmdCloseMessage(const Args&) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  if (!PostMessageA(w, kCloseMessage, 0, 0)) return Fail("post failed");
+  std::printf("posted close\n");
+  return 0;
+}
+
+int CmdTrayEvent(const Args& a) {
+  if (a.n < 2) return 2;
+  UINT event = 0;
+  if (std::strcmp(a.v[1], "left") == 0) {
+    event = WM_LBUTTONDOWN;
+  } else if (std::strcmp(a.v[1], "right") == 0) {
+    event = WM_RBUTTONDOWN;
+  } else {
+    long value = 0;
+    if (!IntArg(a, 1, &value)) return 2;
+    event = static_cast<UINT>(value);
+  }
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  if (!PostMessageA(w, kTrayMessage, 0, static_cast<LPARAM>(event))) return Fail("post failed");
+  std::printf("posted tray 0x%x\n", event);
+  return 0;
+}
+
+int CmdMove(const Args& a) {
+  long x = 0;
+  long y = 0;
+  if (!IntArg(a, 1, &x) || !IntArg(a, 2, &y)) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  if (!SetWindowPos(w, nullptr, static_cast<int>(x), static_cast<int>(y), 0, 0,
+                    SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)) {
+    return Fail("SetWindowPos failed");
+  }
+  RECT r;
+  GetWindowRect(w, &r);
+  std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  return 0;
+}
+
+// ---- popup menus ----
+
+HWND OpenMenu(HWND main) { return FindTopWindow("#32768", nullptr, ThreadOf(main), true); }
+
+bool WaitMenu(HWND main, bool open, DWORD end) {
+  do {
+    if ((OpenMenu(main) != nullptr) == open) return true;
+    Sleep(15);
+  } while (Before(end));
+  return false;
+}
+
+// Ends the menu loop of the program's thread the way the system does when
+// something else takes over: a cancel-mode request to the menu's owner.
+bool DismissMenu(HWND main, DWORD end) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(main, WM_CANCELMODE, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &result);
+  if (WaitMenu(main, false, GetTickCount() + 500)) return true;
+  HWND menu = OpenMenu(main);
+  if (menu != nullptr) {
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageA(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+  }
+  return WaitMenu(main, false, end);
+}
+
+int CmdMenuWait(const Args& a) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  if (!WaitMenu(w, true, Deadline(SecondsArg(a, 1, 5)))) return Fail("no popup menu opened");
+  HWND menu = OpenMenu(w);
+  RECT r;
+  GetWindowRect(menu, &r);
+  std::printf("menu %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  return 0;
+}
+
+// menu-items: the items of the open popup menu, "item ID STATE TEXT" each
+// (STATE: the MF_ flags, grey 0x3 and checked 0x8 among them).
+int CmdMenuItems(const Args&) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  HWND menuWindow = OpenMenu(w);
+  if (menuWindow == nullptr) return Fail("no popup menu is open");
+  DWORD_PTR result = 0;
+  SendMessageTimeoutA(menuWindow, MN_GETHMENU, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &result);
+  HMENU menu = reinterpret_cast<HMENU>(result);
+  const int count = menu != nullptr ? GetMenuItemCount(menu) : -1;
+  if (count < 0) return Fail("the menu cannot be read from here");
+  for (int i = 0; i < count; ++i) {
+    char text[128] = "";
+    GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+    const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+    char word[64];
+    std::snprintf(word, sizeof word, "item %u 0x%x", GetMenuItemID(menu, i), state);
+    PrintLine(word, text);
+  }
+  std::printf("items %d\n", count);
+  return 0;
+}
+
+// menu-key CHAR: types the access key of an item into the open popup menu,
+// which chooses that item unless it is greyed.
+int CmdMenuKey(const Args& a) {
+  if (a.n < 2 || a.v[1][0] == '\0' || a.v[1][1] != '\0') return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  HWND menuWindow = OpenMenu(w);
+  if (menuWindow == nullptr) return Fail("no popup menu is open");
+  const char c = a.v[1][0];
+  PostMessageA(menuWindow, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
+  std::printf("typed %c\n", c);
+  return 0;
+}
+
+int CmdMenuClose(const Args& a) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  if (!DismissMenu(w, Deadline(SecondsArg(a, 1, 5)))) return Fail("the popup menu stays open");
+  std::printf("menu closed\n");
+  return 0;
+}
+
+// A right click at a point of the strip (client coordinates): the program
+// takes the clock under the point as the selected one and opens its popup
+// menu there. With dismiss the menu is closed again without a choice.
+int RightClickAt(HWND w, long x, long y, double seconds, bool dismiss) {
+  const DWORD end = Deadline(seconds);
+  if (OpenMenu(w) != nullptr) return Fail("a popup menu is already open");
+  POINT p = {static_cast<LONG>(x), static_cast<LONG>(y)};
+  ClientToScreen(w, &p);
+  if (!PostMessageA(w, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(w), MAKELPARAM(p.x, p.y))) {
+    return Fail("post failed");
+  }
+  if (!WaitMenu(w, true, end)) return Fail("no popup menu opened");
+  if (dismiss && !DismissMenu(w, end)) return Fail("the popup menu stays open");
+  return 0;
+}
+
+// The middle of clock INDEX's time cell, below its title button.
+bool CellPoint(HWND w, long index, long* x, long* y) {
+  ButtonList list;
+  CollectButtons(w, &list);
+  const ButtonInfo* b = ButtonOf(list, static_cast<int>(index));
+  if (b == nullptr) return false;
+  RECT client;
+  GetClientRect(w, &client);
+  *x = (b->client.left + b->client.right) / 2;
+  *y = (b->client.bottom + client.bottom) / 2;
+  return true;
+}
+
+// select-clock INDEX: right click on the clock, menu dismissed.
+// open-menu INDEX: right click on the clock, menu left open.
+int SelectOrOpen(const Args& a, bool dismiss) {
+  long index = 0;
+  if (!IntArg(a, 1, &index)) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  long x = 0;
+  long y = 0;
+  if (!CellPoint(w, index, &x, &y)) return Fail("no title button with that index");
+  if (RightClickAt(w, x, y, SecondsArg(a, 2, 5), dismiss) != 0) return 1;
+  std::printf("%s %ld at %ld %ld\n", dismiss ? "selected" : "menu-open", index, x, y);
+  return 0;
+}
+
+int CmdSelectClock(const Args& a) { return SelectOrOpen(a, true); }
+int CmdOpenMenu(const Args& a) { return SelectOrOpen(a, false); }
+
+// right-click X Y [open]: at a client point, which may lie outside every cell.
+int CmdRightClick(const Args& a) {
+  long x = 0;
+  long y = 0;
+  if (!IntArg(a, 1, &x) || !IntArg(a, 2, &y)) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  const bool open = a.n > 3 && std::strcmp(a.v[3], "open") == 0;
+  if (RightClickAt(w, x, y, 5, !open) != 0) return 1;
+  std::printf("right-clicked %ld %ld\n", x, y);
+  return 0;
+}
+
+// ---- message boxes ----
+
+struct StaticSearch {
+  char text[1024];
+};
+
+BOOL CALLBACK LongestStatic(HWND child, LPARAM param) {
+  auto* s = reinterpret_cast<StaticSearch*>(param);
+  if (!ClassIs(child, "Static")) return TRUE;
+  char text[1024];
+  WindowText(child, text, sizeof text);
+  if (std::strlen(text) > std::strlen(s->text)) Copy(s->text, sizeof s->text, text);
+  return TRUE;
+}
+
+HWND WaitBox(const char* caption, DWORD end) {
+  do {
+    HWND box = FindTopWindow("#32770", caption, 0, true);
+    if (box != nullptr) return box;
+    Sleep(20);
+  } while (Before(end));
+  return nullptr;
+}
+
+int ButtonId(const char* name) {
+  if (lstrcmpiA(name, "OK") == 0) return IDOK;
+  if (lstrcmpiA(name, "Cancel") == 0) return IDCANCEL;
+  if (lstrcmpiA(name, "Yes") == 0) return IDYES;
+  if (lstrcmpiA(name, "No") == 0) return IDNO;
+  if (lstrcmpiA(name, "none") == 0) return 0;
+  return -1;
+}
+
+struct DefaultSearch {
+  char* label;
+  size_t size;
+};
+
+BOOL CALLBACK FindDefaultButton(HWND child, LPARAM param) {
+  auto* s = reinterpret_cast<DefaultSearch*>(param);
+  if (!ClassIs(child, "Button")) return TRUE;
+  if ((GetWindowLongA(child, GWL_STYLE) & 0x0F) != BS_DEFPUSHBUTTON) return TRUE;
+  WindowText(child, s->label, s->size);
+  return FALSE;
+}
+
+// The label of the box's default push button ("" when none is marked).
+void DefaultButtonLabel(HWND box, char* label, size_t size) {
+  label[0] = '\0';
+  DefaultSearch s = {label, size};
+  EnumChildWindows(box, FindDefaultButton, reinterpret_cast<LPARAM>(&s));
+}
+
+// answer CAPTION BUTTON [SECONDS]: waits for the message box of that exact
+// caption, prints its text and the label of its default button, and presses
+// BUTTON ("none" leaves it open).
+int CmdAnswer(const Args& a) {
+  if (a.n < 3) return 2;
+  const int id = ButtonId(a.v[2]);
+  if (id < 0) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 3, 5));
+  HWND box = WaitBox(a.v[1], end);
+  if (box == nullptr) return Fail("no message box \"%s\" appeared", a.v[1]);
+  // The box fills in its controls while it opens; let it finish.
+  char text[1024] = "";
+  do {
+    StaticSearch s{};
+    EnumChildWindows(box, LongestStatic, reinterpret_cast<LPARAM>(&s));
+    Copy(text, sizeof text, s.text);
+    if (text[0] != '\0') break;
+    Sleep(20);
+  } while (Before(end));
+  PrintLine("text", text);
+  char label[64] = "";
+  DefaultButtonLabel(box, label, sizeof label);
+  PrintLine("default", label);
+  if (id == 0) return 0;
+  HWND button = GetDlgItem(box, id);
+  if (button == nullptr) return Fail("the box has no button %s", a.v[2]);
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+  do {
+    // Gone, not just hidden: the program's MessageBoxA has returned.
+    if (!IsWindow(box)) {
+      PrintLine("pressed", a.v[2]);
+      return 0;
+    }
+    Sleep(20);
+  } while (Before(end));
+  return Fail("the box \"%s\" did not close", a.v[1]);
+}
+
+// no-box CAPTION SECONDS: succeeds when no such box shows within the time.
+int CmdNoBox(const Args& a) {
+  if (a.n < 2) return 2;
+  HWND box = WaitBox(a.v[1], Deadline(SecondsArg(a, 2, 1)));
+  if (box != nullptr) {
+    StaticSearch s{};
+    EnumChildWindows(box, LongestStatic, reinterpret_cast<LPARAM>(&s));
+    PrintLine("text", s.text);
+    return Fail("a message box \"%s\" appeared", a.v[1]);
+  }
+  std::printf("no-box\n");
+  return 0;
+}
+
+// ---- tooltips ----
+
+// Puts the mouse over title button INDEX and waits for the tooltip the
+// program fills in on request.
+int CmdTooltip(const Args& a) {
+  long index = 0;
+  if (!IntArg(a, 1, &index)) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 2, 5));
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  ButtonList list;
+  CollectButtons(w, &list);
+  const ButtonInfo* b = ButtonOf(list, static_cast<int>(index));
+  if (b == nullptr) return Fail("no title button with that index");
+  // Away from the strip first, so that entering the button starts a new tip.
+  SetCursorPos(0, 700);
+  Sleep(150);
+  POINT p = {(b->client.left + b->client.right) / 2, (b->client.top + b->client.bottom) / 2};
+  ClientToScreen(w, &p);
+  SetCursorPos(p.x - 1, p.y);
+  Sleep(60);
+  SetCursorPos(p.x, p.y);
+  const DWORD thread = ThreadOf(w);
+  int nudge = 0;
+  do {
+    HWND tip = FindTopWindow("tooltips_class32", nullptr, thread, true);
+    if (tip != nullptr) {
+      char text[256];
+      WindowText(tip, text, sizeof text);
+      if (text[0] != '\0') {
+        RECT r;
+        GetWindowRect(tip, &r);
+        PrintLine("tooltip", text);
+        SetCursorPos(0, 700);
+        return 0;
+      }
+    }
+    Sleep(50);
+    // Small moves keep the tooltip's hover timer going.
+    if (++nudge % 10 == 0) SetCursorPos(p.x + (nudge / 10) % 2, p.y);
+  } while (Before(end));
+  SetCursorPos(0, 700);
+  return Fail("no tooltip showed");
+}
+
+// ---- screen pixels ----
+
+struct Capture {
+  int width, height;
+  DWORD* pixels;  // top-down, 0x00RRGGBB
+};
+
+bool CaptureWindow(HWND w, Capture* cap) {
+  RECT r;
+  GetWindowRect(w, &r);
+  cap->width = r.right - r.left;
+  cap->height = r.bottom - r.top;
+  cap->pixels = nullptr;
+  if (cap->width <= 0 || cap->height <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = cap->width;
+  bi.bmiHeader.biHeight = -cap->height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = false;
+  if (dib != nullptr && bits != nullptr) {
+    HGDIOBJ old = SelectObject(mem, dib);
+    ok = BitBlt(mem, 0, 0, cap->width, cap->height, screen, r.left, r.top, SRCCOPY) != 0;
+    GdiFlush();
+    SelectObject(mem, old);
+    if (ok) {
+      const size_t count = static_cast<size_t>(cap->width) * static_cast<size_t>(cap->height);
+      cap->pixels = static_cast<DWORD*>(std::malloc(count * sizeof(DWORD)));
+      if (cap->pixels != nullptr) {
+        std::memcpy(cap->pixels, bits, count * sizeof(DWORD));
+      } else {
+        ok = false;
+      }
+    }
+  }
+  if (dib != nullptr) DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+// As a COLORREF (0x00BBGGRR), the way the program names its colours.
+DWORD ColorAt(const Capture& cap, int x, int y) {
+  const DWORD p = cap.pixels[static_cast<size_t>(y) * cap.width + x];
+  const DWORD r = (p >> 16) & 0xFF;
+  const DWORD g = (p >> 8) & 0xFF;
+  const DWORD b = p & 0xFF;
+  return r | (g << 8) | (b << 16);
+}
+
+// pixels: for each clock cell's time area (below its title button), how many
+// pixels have each of the palette colours, black, or anything else.
+int CmdPixels(const Args&) {
+  static const DWORD kColors[] = {0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFFFFFF, 0x000000};
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  ButtonList list;
+  CollectButtons(w, &list);
+  Capture cap;
+  if (!CaptureWindow(w, &cap)) return Fail("screen capture failed");
+  RECT client;
+  GetClientRect(w, &client);
+  for (int i = 0; i < list.count; ++i) {
+    const ButtonInfo& b = list.items[i];
+    long counts[6] = {};
+    long other = 0;
+    const int top = b.client.bottom > 0 ? b.client.bottom : 0;
+    for (int y = top; y < cap.height && y < client.bottom; ++y) {
+      for (int x = b.client.left; x < b.client.right && x < cap.width; ++x) {
+        if (x < 0) continue;
+        const DWORD c = ColorAt(cap, x, y);
+        int k = 0;
+        while (k < 6 && kColors[k] != c) ++k;
+        if (k < 6) {
+          ++counts[k];
+        } else {
+          ++other;
+        }
+      }
+    }
+    std::printf("cell %d %ld %d %ld %ld", b.id, b.client.left, top, b.client.right,
+                static_cast<long>(client.bottom));
+    for (int k = 0; k < 6; ++k) std::printf(" %06lX=%ld", kColors[k], counts[k]);
+    std::printf(" other=%ld\n", other);
+  }
+  std::printf("cells %d\n", list.count);
+  std::free(cap.pixels);
+  return 0;
+}
+
+// shot FILE: the window as a 24-bit BMP, for looking at a failure.
+int CmdShot(const Args& a) {
+  if (a.n < 2) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  Capture cap;
+  if (!CaptureWindow(w, &cap)) return Fail("screen capture failed");
+  FILE* f = std::fopen(a.v[1], "wb");
+  if (f == nullptr) {
+    std::free(cap.pixels);
+    return Fail("cannot write %s", a.v[1]);
+  }
+  const int row = (cap.width * 3 + 3) & ~3;
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER ih{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof ih;
+  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(row * cap.height);
+  ih.biSize = sizeof ih;
+  ih.biWidth = cap.width;
+  ih.biHeight = cap.height;
+  ih.biPlanes = 1;
+  ih.biBitCount = 24;
+  std::fwrite(&fh, sizeof fh, 1, f);
+  std::fwrite(&ih, sizeof ih, 1, f);
+  unsigned char line[3 * 4096 + 4];
+  for (int y = cap.height - 1; y >= 0; --y) {
+    std::memset(line, 0, sizeof line);
+    for (int x = 0; x < cap.width && x < 4096; ++x) {
+      const DWORD p = cap.pixels[static_cast<size_t>(y) * cap.width + x];
+      line[3 * x] = static_cast<unsigned char>(p & 0xFF);
+      line[3 * x + 1] = static_cast<unsigned char>((p >> 8) & 0xFF);
+      line[3 * x + 2] = static_cast<unsigned char>((p >> 16) & 0xFF);
+    }
+    std::fwrite(line, 1, static_cast<size_t>(row), f);
+  }
+  std::fclose(f);
+  std::free(cap.pixels);
+  std::printf("shot %s\n", a.v[1]);
+  return 0;
+}
+
+// ---- clipboard ----
+
+bool OpenClipboardSoon() {
+  const DWORD end = GetTickCount() + 2000;
+  do {
+    if (OpenClipboard(nullptr)) return true;
+    Sleep(20);
+  } while (Before(end));
+  return false;
+}
+
+int CmdClipboard(const Args&) {
+  if (!OpenClipboardSoon()) return Fail("cannot open the clipboard");
+  HANDLE data = GetClipboardData(CF_TEXT);
+  if (data == nullptr) {
+    CloseClipboard();
+    std::printf("clipboard-empty\n");
+    return 0;
+  }
+  const char* text = static_cast<const char*>(GlobalLock(data));
+  char copy[1024] = "";
+  if (text != nullptr) {
+    const SIZE_T size = GlobalSize(data);
+    size_t n = 0;
+    while (n < size && n + 1 < sizeof copy && text[n] != '\0') {
+      copy[n] = text[n];
+      ++n;
+    }
+    copy[n] = '\0';
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  PrintLine("clipboard", copy);
+  return 0;
+}
+
+int CmdClipboardSet(const Args& a) {
+  if (a.n < 2) return 2;
+  if (!OpenClipboardSoon()) return Fail("cannot open the clipboard");
+  EmptyClipboard();
+  const size_t length = std::strlen(a.v[1]);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length + 1);
+  bool ok = false;
+  if (block != nullptr) {
+    char* p = static_cast<char*>(GlobalLock(block));
+    std::memcpy(p, a.v[1], length + 1);
+    GlobalUnlock(block);
+    ok = SetClipboardData(CF_TEXT, block) != nullptr;
+    if (!ok) GlobalFree(block);
+  }
+  CloseClipboard();
+  if (!ok) return Fail("cannot set the clipboard");
+  PrintLine("clipboard-set", a.v[1]);
+  return 0;
+}
+
+// ---- registry ----
+
+// "." names the main key itself, anything else a subkey of it.
+void KeyPath(const char* sub, char* out, size_t size) {
+  if (std::strcmp(sub, ".") == 0) {
+    Copy(out, size, kMainKey);
+  } else {
+    std::snprintf(out, size, "%s\\%s", kMainKey, sub);
+  }
+}
+
+void PrintValue(const char* sub, const char* name, DWORD type, const BYTE* data, DWORD size) {
+  char text[1200];
+  int used = 0;
+  switch (type) {
+    case REG_DWORD:
+      if (size == 4) {
+        int32_t v;
+        std::memcpy(&v, data, 4);
+        std::snprintf(text, sizeof text, "dword %ld", static_cast<long>(v));
+      } else {
+        std::snprintf(text, sizeof text, "dword-size-%lu", size);
+      }
+      break;
+    case REG_SZ:
+    case REG_EXPAND_SZ: {
+      // The stored size with the text: a text written with its NUL has
+      // size = length + 1.
+      char value[1024];
+      DWORD n = size < sizeof value - 1 ? size : sizeof value - 1;
+      std::memcpy(value, data, n);
+      value[n] = '\0';
+      std::snprintf(text, sizeof text, "%s %lu %s", type == REG_SZ ? "sz" : "expand", size, value);
+      break;
+    }
+    default:
+      used = std::snprintf(text, sizeof text, "type-%lu %lu ", type, size);
+      for (DWORD i = 0; i < size && i < 64 && used + 3 < static_cast<int>(sizeof text); ++i) {
+        used += std::snprintf(text + used, sizeof text - used, "%02x", data[i]);
+      }
+      break;
+  }
+  char word[300];
+  std::snprintf(word, sizeof word, "value %s %s", sub, name[0] != '\0' ? name : "(default)");
+  PrintLine(word, text);
+}
+
+void DumpKey(HKEY key, const char* sub) {
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD nameSize = sizeof name;
+    BYTE data[1100];
+    DWORD dataSize = sizeof data;
+    DWORD type = 0;
+    const LONG rc = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc == ERROR_MORE_DATA) {
+      char word[300];
+      std::snprintf(word, sizeof word, "value %s %s", sub, name);
+      PrintLine(word, "too-long");
+      continue;
+    }
+    if (rc != ERROR_SUCCESS) break;
+    PrintValue(sub, name, type, data, dataSize);
+  }
+}
+
+// reg-dump: every value of the main key and of its subkeys, one line each:
+// "value SUBKEY NAME TYPE ...", then "keys K" (how many subkeys).
+int CmdRegDump(const Args&) {
+  HKEY main;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kMainKey, 0, KEY_READ, &main) != ERROR_SUCCESS) {
+    std::printf("no-key\n");
+    return 0;
+  }
+  DumpKey(main, ".");
+  DWORD keys = 0;
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD nameSize = sizeof name;
+    if (RegEnumKeyExA(main, i, name, &nameSize, nullptr, nullptr, nullptr, nullptr) !=
+        ERROR_SUCCESS) {
+      break;
+    }
+    ++keys;
+    HKEY sub;
+    if (RegOpenKeyExA(main, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+    std::printf("key %s\n", name);
+    DumpKey(sub, name);
+    RegCloseKey(sub);
+  }
+  RegCloseKey(main);
+  std::printf("keys %lu\n", keys);
+  return 0;
+}
+
+int CmdRegWipe(const Args&) {
+  const LONG rc = RegDeleteTreeA(HKEY_CURRENT_USER, kMainKey);
+  if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return Fail("cannot delete the key");
+  std::printf("wiped\n");
+  return 0;
+}
+
+int HexByte(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// reg-put SUBKEY NAME TYPE DATA: TYPE dword (a number), qword (a number), sz,
+// expand (a text, stored with its NUL), binary (hexadecimal bytes), or
+// longsz COUNT (a text of COUNT letters).
+int CmdRegPut(const Args& a) {
+  if (a.n < 5) return 2;
+  char path[512];
+  KeyPath(a.v[1], path, sizeof path);
+  const char* name = a.v[2];
+  const char* type = a.v[3];
+  const char* value = a.v[4];
+  static BYTE data[70000];
+  DWORD size = 0;
+  DWORD regType = REG_NONE;
+  if (std::strcmp(type, "dword") == 0) {
+    const long v = std::strtol(value, nullptr, 0);
+    const int32_t v32 = static_cast<int32_t>(v);
+    std::memcpy(data, &v32, 4);
+    size = 4;
+    regType = REG_DWORD;
+  } else if (std::strcmp(type, "qword") == 0) {
+    const long long v = std::strtoll(value, nullptr, 0);
+    std::memcpy(data, &v, 8);
+    size = 8;
+    regType = REG_QWORD;
+  } else if (std::strcmp(type, "sz") == 0 || std::strcmp(type, "expand") == 0) {
+    size = static_cast<DWORD>(std::strlen(value) + 1);
+    if (size > sizeof data) return 2;
+    std::memcpy(data, value, size);
+    regType = type[0] == 's' ? REG_SZ : REG_EXPAND_SZ;
+  } else if (std::strcmp(type, "longsz") == 0) {
+    const long count = std::strtol(value, nullptr, 0);
+    if (count < 0 || count + 1 > static_cast<long>(sizeof data)) return 2;
+    for (long i = 0; i < count; ++i) data[i] = static_cast<BYTE>('A' + i % 26);
+    data[count] = 0;
+    size = static_cast<DWORD>(count + 1);
+    regType = REG_SZ;
+  } else if (std::strcmp(type, "binary") == 0) {
+    const size_t n = std::strlen(value);
+    if (n % 2 != 0 || n / 2 > sizeof data) return 2;
+    for (size_t i = 0; i < n / 2; ++i) {
+      const int hi = HexByte(value[2 * i]);
+      const int lo = HexByte(value[2 * i + 1]);
+      if (hi < 0 || lo < 0) return 2;
+      data[i] = static_cast<BYTE>(hi * 16 + lo);
+    }
+    size = static_cast<DWORD>(n / 2);
+    regType = REG_BINARY;
+  } else {
+    return 2;
+  }
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+    return Fail("cannot create %s", path);
+  }
+  const LONG rc = RegSetValueExA(key, name, 0, regType, data, size);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS) return Fail("cannot set %s", name);
+  std::printf("put %s %s %s\n", a.v[1], name, type);
+  return 0;
+}
+
+// reg-delete SUBKEY [NAME]: one value, or the whole subkey without NAME.
+int CmdRegDelete(const Args& a) {
+  if (a.n < 2) return 2;
+  char path[512];
+  KeyPath(a.v[1], path, sizeof path);
+  if (a.n < 3) {
+    const LONG rc = RegDeleteTreeA(HKEY_CURRENT_USER, path);
+    if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return Fail("cannot delete %s", path);
+    std::printf("deleted %s\n", a.v[1]);
+    return 0;
+  }
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+    std::printf("deleted %s %s\n", a.v[1], a.v[2]);
+    return 0;
+  }
+  const LONG rc = RegDeleteValueA(key, a.v[2]);
+  RegCloseKey(key);
+  if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) return Fail("cannot delete %s", a.v[2]);
+  std::printf("deleted %s %s\n", a.v[1], a.v[2]);
+  return 0;
+}
+
+// ---- misc ----
+
+int CmdScreen(const Args&) {
+  RECT desktop{};
+  GetClientRect(GetDesktopWindow(), &desktop);
+  std::printf("screen %ld %ld %d %d\n", desktop.right, desktop.bottom,
+              GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN));
+  return 0;
+}
+
+// Top-level windows of one process (the strip's by default), for looking at
+// what the program has open.
+struct ListSearch {
+  DWORD pid;
+};
+
+BOOL CALLBACK ListTop(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<ListSearch*>(param);
+  if (s->pid != 0 && ProcessOf(window) != s->pid) return TRUE;
+  char cls[64] = "";
+  GetClassNameA(window, cls, sizeof cls);
+  char text[256];
+  WindowText(window, text, sizeof text);
+  char word[128];
+  std::snprintf(word, sizeof word, "top %p %lu %d %s", static_cast<void*>(window),
+                ProcessOf(window), IsWindowVisible(window) ? 1 : 0, cls);
+  PrintLine(word, text);
+  return TRUE;
+}
+
+int CmdWindows(const Args& a) {
+  ListSearch s{0};
+  if (a.n < 2 || std::strcmp(a.v[1], "all") != 0) {
+    HWND w = NeedWindow();
+    if (w == nullptr) return 1;
+    s.pid = ProcessOf(w);
+  }
+  EnumWindows(ListTop, reinterpret_cast<LPARAM>(&s));
+  return 0;
+}
+
+int CmdSleep(const Args& a) {
+  long ms = 0;
+  if (!IntArg(a, 1, &ms) || ms < 0 || ms > 60000) return 2;
+  Sleep(static_cast<DWORD>(ms));
+  return 0;
+}
+
+struct Command {
+  const char* name;
+  int (*run)(const Args&);
+};
+
+const Command kCommands[] = {
+    {"find", CmdFind},
+    {"wait-window", CmdWaitWindow},
+    {"wait-ready", CmdWaitReady},
+    {"wait-gone", CmdWaitGone},
+    {"wait-visible", CmdWaitVisible},
+    {"rect", CmdRect},
+    {"buttons", CmdButtons},
+    {"post-command", CmdPostCommand},
+    {"send-command", CmdSendCommand},
+    {"close-message", CmdCloseMessage},
+    {"tray-event", CmdTrayEvent},
+    {"move", CmdMove},
+    {"menu-wait", CmdMenuWait},
+    {"menu-close", CmdMenuClose},
+    {"menu-key", CmdMenuKey},
+    {"menu-items", CmdMenuItems},
+    {"select-clock", CmdSelectClock},
+    {"open-menu", CmdOpenMenu},
+    {"right-click", CmdRightClick},
+    {"answer", CmdAnswer},
+    {"no-box", CmdNoBox},
+    {"tooltip", CmdTooltip},
+    {"pixels", CmdPixels},
+    {"shot", CmdShot},
+    {"clipboard", CmdClipboard},
+    {"clipboard-set", CmdClipboardSet},
+    {"reg-dump", CmdRegDump},
+    {"reg-wipe", CmdRegWipe},
+    {"reg-put", CmdRegPut},
+    {"reg-delete", CmdRegDelete},
+    {"screen", CmdScreen},
+    {"windows", CmdWindows},
+    {"sleep", CmdSleep},
+};
+
+int RunOne(const Args& a) {
+  for (const Command& c : kCommands) {
+    if (std::strcmp(c.name, a.v[0]) != 0) continue;
+    const int rc = c.run(a);
+    if (rc == 2) std::fprintf(stderr, "error: bad arguments for %s\n", a.v[0]);
+    return rc;
+  }
+  std::fprintf(stderr, "error: unknown command %s\n", a.v[0]);
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: horlix-driver COMMAND [ARGS...] [-- COMMAND [ARGS...]]...\n");
+    return 2;
+  }
+  int start = 1;
+  while (start < argc) {
+    int end = start;
+    while (end < argc && std::strcmp(argv[end], "--") != 0) ++end;
+    if (end > start) {
+      const Args a = {argv + start, end - start};
+      const int rc = RunOne(a);
+      if (rc != 0) return rc;
+    }
+    start = end + 1;
+  }
+  return 0;
+}
