@@ -9,6 +9,9 @@
 
 namespace {
 
+// The open dialog, or null: the tray menu can ask for it while it is open.
+HWND gPrefsWindow = nullptr;
+
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
 void Check(HWND dialog, int id, int32_t on) {
@@ -25,6 +28,7 @@ void MatchUpdateHourToBox(HWND dialog) {
 }
 
 void OnPrefsInit(HWND dialog) {
+  gPrefsWindow = dialog;
   const PrefsChoice now = CurrentPreferences();
   Check(dialog, IDC_PREFS_LAUNCH, now.launch);
   Check(dialog, IDC_PREFS_UPDATE_CHECK, now.updateCheck);
@@ -100,5 +104,10 @@ INT_PTR CALLBACK PrefsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }  // namespace
 
 void ShowPreferencesDialog(HWND owner) {
+  if (gPrefsWindow != nullptr) {
+    SetForegroundWindow(gPrefsWindow);
+    return;
+  }
   DialogBoxParamA(MainWindow.instance, IDD_PREFS, owner, PrefsDialogProc, 0);
+  gPrefsWindow = nullptr;
 }

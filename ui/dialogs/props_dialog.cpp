@@ -19,13 +19,13 @@ constexpr const char* kUtcCaution =
     "CAUTION: this setting will use your system's UTC (GMT) clock time and will fix the Zone "
     "setting as 'UTC'.\r\nDo you want to continue?";
 
-// The clock being edited, or -1 while a new clock is being made.
 struct PropsDialogState {
-  int index;
+  HWND window;  // the open dialog, or null
+  int index;    // the clock being edited, or -1 while a new clock is made
   bool asking;  // a caution question is open
 };
 
-PropsDialogState gProps = {-1, false};
+PropsDialogState gProps = {nullptr, -1, false};
 
 bool Editing() { return gProps.index >= 0 && gProps.index < Clocks.N; }
 
@@ -79,6 +79,7 @@ void ShowClock(HWND dialog, int k) {
 }
 
 void OnPropsInit(HWND dialog) {
+  gProps.window = dialog;
   gProps.asking = false;
   SetDlgItemTextA(dialog, IDC_PROPS_TITLE, "<New>");
   CheckRadioButton(dialog, IDC_PROPS_TYPE_ZONE, IDC_PROPS_TYPE_UTC, IDC_PROPS_TYPE_ZONE);
@@ -217,8 +218,16 @@ INT_PTR CALLBACK PropsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }  // namespace
 
 void ShowPropertiesDialog(HWND owner) {
+  // A command that reaches the strip while the dialog is open (the strip
+  // keeps taking posted commands) must not start a second one over the
+  // first one's state.
+  if (gProps.window != nullptr) {
+    SetForegroundWindow(gProps.window);
+    return;
+  }
   gProps.index = Clocks.SelectedClock >= 0 && Clocks.SelectedClock < Clocks.N
                      ? Clocks.SelectedClock
                      : -1;
   DialogBoxParamA(MainWindow.instance, IDD_PROPS, owner, PropsDialogProc, 0);
+  gProps.window = nullptr;
 }

@@ -24,6 +24,9 @@ constexpr ZonesColumn kColumns[kZoneColumns] = {
 // The rows behind the list view while the dialog is open; each list item's
 // data is its row's position here.
 ZoneRows gZoneRows = {nullptr, 0};
+// The open dialog, or null: a second request brings it to the front rather
+// than refilling the rows under it.
+HWND gZonesWindow = nullptr;
 
 void AddColumns(HWND view) {
   ListView_SetExtendedListViewStyle(view, LVS_EX_FULLROWSELECT);
@@ -74,6 +77,7 @@ void SortZonesView(HWND view, int column) {
 }
 
 void OnZonesInit(HWND dialog) {
+  gZonesWindow = dialog;
   HWND view = GetDlgItem(dialog, IDC_ZONES_LIST);
   if (view == nullptr) return;
   AddColumns(view);
@@ -137,6 +141,11 @@ INT_PTR CALLBACK ZonesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 }  // namespace
 
 void ShowZonesDialog(HWND owner) {
+  if (gZonesWindow != nullptr) {
+    SetForegroundWindow(gZonesWindow);
+    return;
+  }
   DialogBoxParamA(MainWindow.instance, IDD_ZONES, owner, ZonesDialogProc, 0);
+  gZonesWindow = nullptr;
   FreeZoneRows(&gZoneRows);
 }
