@@ -1,0 +1,972 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the real horlix.exe under Wine, driven from outside.
+
+Usage: run_e2e.py SCENARIO      (run_e2e.py --list names them)
+
+Environment: HORLIX_WINDOWS_BIN (the Windows tree's bin folder with horlix.exe
+and horlix-driver.exe), HORLIX_SOURCE_DIR (the project), HORLIX_E2E_DIR (a
+work folder inside the build tree: the suite's Wine prefix, the program
+folder, logs), DISPLAY (an X display; test.sh provides Xvfb).
+
+Each scenario lays out a program folder like an installation (horlix.exe and
+the shipped horlixtz.ini), wipes the program's registry key in the suite's own
+Wine prefix, starts horlix.exe in the background and acts on it through
+horlix-driver.exe: window messages, the registry, the clipboard and the
+screen. Exit code 0 = passed, 1 = failed, 77 = skipped (no program or display).
+"""
+
+import datetime
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+SKIP = 77
+
+BIN = os.environ.get("HORLIX_WINDOWS_BIN", "")
+SOURCE = os.environ.get("HORLIX_SOURCE_DIR", os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.abspath(__file__)))))
+WORK = os.environ.get("HORLIX_E2E_DIR", os.path.join(SOURCE, "build", "e2e"))
+PREFIX = os.path.join(WORK, "wineprefix")
+PROG = os.path.join(WORK, "prog")
+HORLIX = os.path.join(BIN, "horlix.exe")
+DRIVER = os.path.join(BIN, "horlix-driver.exe")
+
+# Colours of the default clocks (COLORREF 0x00BBGGRR, as the driver names them).
+LIGHT_BLUE, GREEN, YELLOW, RED, WHITE = "FFFF00", "00FF00", "00FFFF", "0000FF", "FFFFFF"
+
+DEFAULT_CLOCKS = [
+    {"Id": "Local", "Title": "Local", "Type": 0, "Wd": 0, "Width": 80, "Color": 0xFFFF00,
+     "Format": 0, "Tz": ""},
+    {"Id": "Australia/Perth", "Title": "Perth", "Type": 2, "Wd": 0, "Width": 80,
+     "Color": 0x00FF00, "Format": 1, "Tz": "AWST-8"},
+    {"Id": "UTC", "Title": "UTC", "Type": 1, "Wd": 0, "Width": 80, "Color": 0x00FFFF,
+     "Format": 2, "Tz": "GMT0"},
+]
+CLOCK_VALUES = ["Id", "Title", "Type", "Wd", "Width", "Color", "Format", "Tz"]
+TEXT_VALUES = {"Id", "Title", "Tz"}
+
+
+class Failure(Exception):
+    pass
+
+
+def log(*parts):
+    print(*parts, flush=True)
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+    log("  ok:", what)
+
+
+def check_equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s: expected %r, got %r" % (what, expected, actual))
+    log("  ok:", what, "=", repr(actual))
+
+
+def wine_env():
+    env = dict(os.environ)
+    env["WINEPREFIX"] = PREFIX
+    env["WINEDEBUG"] = "-all"
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    env["WINEARCH"] = "win64"
+    return env
+
+
+ENV = wine_env()
+
+
+def detached(args, timeout):
+    """Runs a Wine tool with every stream detached: whatever it starts in the
+    background (the wine server, the prefix's services) holds no pipe of ours
+    or of CTest's."""
+    subprocess.run(args, env=ENV, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, start_new_session=True, timeout=timeout,
+                   check=False)
+
+
+# ---------------------------------------------------------------- the prefix
+
+def prepare_prefix():
+    """The suite's own prefix, made once and reused; the X11 driver is told
+    not to hand windows to a window manager, since with none running (Xvfb)
+    Wine waits 2 s for one whenever a shown window goes away."""
+    ready = os.path.join(WORK, "prefix.ready")
+    if not os.path.exists(ready):
+        log("creating the Wine prefix", PREFIX)
+        shutil.rmtree(PREFIX, ignore_errors=True)
+        os.makedirs(PREFIX, exist_ok=True)
+        detached(["wineboot", "-i"], 180)
+        detached(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
+                  "/t", "REG_SZ", "/d", "N", "/f"], 60)
+        detached(["wineserver", "-w"], 60)
+        with open(ready, "w") as f:
+            f.write("ok\n")
+    # Keep the server a little past each program, and boot the services now
+    # with our streams detached (see above).
+    detached(["wineserver", "-p30"], 30)
+    detached(["wine", "cmd", "/c", "exit"], 120)
+
+
+def appdata_horlix_dirs():
+    users = os.path.join(PREFIX, "drive_c", "users")
+    found = []
+    if os.path.isdir(users):
+        for user in os.listdir(users):
+            path = os.path.join(users, user, "AppData", "Roaming", "Horlix")
+            if os.path.isdir(path):
+                found.append(path)
+    return found
+
+
+def layout_program_folder():
+    shutil.rmtree(PROG, ignore_errors=True)
+    os.makedirs(PROG)
+    shutil.copy2(HORLIX, PROG)
+    shutil.copy2(os.path.join(SOURCE, "resources", "horlixtz.ini"), PROG)
+
+
+# ---------------------------------------------------------------- the driver
+
+def drive(*args, timeout=60, may_fail=False):
+    """Runs horlix-driver.exe with commands separated by "--"; returns its
+    output lines."""
+    cmd = ["wine", DRIVER] + [str(a) for a in args]
+    try:
+        done = subprocess.run(cmd, env=ENV, stdin=subprocess.DEVNULL, capture_output=True,
+                              timeout=timeout, check=False)
+    except subprocess.TimeoutExpired:
+        raise Failure("driver timed out: %s" % " ".join(map(str, args)))
+    out = done.stdout.decode("latin-1").replace("\r", "")
+    lines = [line for line in out.split("\n") if line != ""]
+    if done.returncode != 0 and not may_fail:
+        err = done.stderr.decode("latin-1").replace("\r", "").strip()
+        raise Failure("driver %s failed (%d): %s | %s" % (" ".join(map(str, args)),
+                                                           done.returncode, err,
+                                                           " / ".join(lines)))
+    if may_fail:
+        return done.returncode, lines
+    return lines
+
+
+def words(lines, word):
+    return [line.split(" ")[1:] for line in lines if line.split(" ")[0] == word]
+
+
+def text_of(lines, word):
+    for line in lines:
+        if line.startswith(word + " "):
+            return line[len(word) + 1:]
+        if line == word:
+            return ""
+    raise Failure("no %r line in %r" % (word, lines))
+
+
+def rect():
+    lines = drive("rect")
+    r = [int(v) for v in words(lines, "rect")[0]]
+    visible = int(words(lines, "visible")[0][0])
+    style, ex = (int(v, 16) for v in words(lines, "style")[0])
+    return {"left": r[0], "top": r[1], "width": r[2] - r[0], "height": r[3] - r[1],
+            "visible": visible, "style": style, "exstyle": ex, "title": text_of(lines, "title")}
+
+
+def buttons():
+    out = []
+    for w in words(drive("buttons"), "button"):
+        out.append({"id": int(w[0]), "left": int(w[1]), "top": int(w[2]), "right": int(w[3]),
+                    "bottom": int(w[4]), "hwnd": w[5], "style": int(w[6], 16)})
+    return out
+
+
+def widths():
+    return [b["right"] - b["left"] for b in buttons()]
+
+
+def cells():
+    """Per clock cell of the time row: pixel counts by colour."""
+    out = []
+    for w in words(drive("pixels"), "cell"):
+        counts = {}
+        for item in w[5:]:
+            key, value = item.split("=")
+            counts[key] = int(value)
+        out.append(counts)
+    return out
+
+
+def wait_colours(expected, seconds=5):
+    """Waits until the cells show the expected colours (the time row is
+    repainted every 500 ms), and checks that no cell holds the colour of
+    another clock."""
+    end = time.time() + seconds
+    got = None
+    while time.time() < end:
+        counts = cells()
+        got = colours_from(counts)
+        if got == expected:
+            for i, c in enumerate(counts):
+                for colour in (LIGHT_BLUE, GREEN, YELLOW, RED):
+                    if colour != expected[i] and colour in expected:
+                        check_equal(c[colour], 0, "cell %d has no pixel of colour %s" % (i, colour))
+            log("  ok: cell colours", expected, "pixels", [c[e] for c, e in zip(counts, expected)])
+            return counts
+        time.sleep(0.2)
+    raise Failure("cell colours: expected %r, got %r" % (expected, got))
+
+
+def colours_from(counts_list):
+    result = []
+    for counts in counts_list:
+        best, best_n = None, 0
+        for colour in (LIGHT_BLUE, GREEN, YELLOW, RED, WHITE):
+            n = counts[colour]
+            if colour == WHITE:
+                n -= WHITE_EDGE_ALLOWANCE
+            if n > best_n:
+                best, best_n = colour, n
+        result.append(best if best_n >= 20 else None)
+    return result
+
+
+# A cell's raised edges use the system's white highlight on its left side;
+# a cell with white text has far more white pixels than that.
+WHITE_EDGE_ALLOWANCE = 40
+
+
+def reg():
+    """The program's key as {".": {name: value}, "0": {...}, ...}; texts come
+    as (text, stored size), numbers as ints, other types as (type, hex)."""
+    lines = drive("reg-dump")
+    if lines == ["no-key"]:
+        return None
+    keys = {".": {}}
+    for line in lines:
+        parts = line.split(" ", 4)
+        if parts[0] == "key":
+            keys[parts[1]] = {}
+        if parts[0] != "value":
+            continue
+        sub, name = parts[1], parts[2]
+        rest = line.split(" ", 3)[3]
+        kind = rest.split(" ", 1)[0]
+        if kind == "dword":
+            keys.setdefault(sub, {})[name] = int(rest.split(" ")[1])
+        elif kind in ("sz", "expand"):
+            _, size, *text = rest.split(" ", 2)
+            keys.setdefault(sub, {})[name] = (text[0] if text else "", int(size))
+        else:
+            keys.setdefault(sub, {})[name] = tuple(rest.split(" "))
+    return keys
+
+
+def clock_record(values):
+    out = {}
+    for name, value in values.items():
+        out[name] = value[0] if isinstance(value, tuple) and name in TEXT_VALUES else value
+    return out
+
+
+def check_clock_key(keys, index, expected, what):
+    """A clock subkey holds exactly the eight values, texts stored with their
+    terminating NUL."""
+    sub = str(index)
+    if sub not in keys:
+        raise Failure("%s: subkey %s missing" % (what, sub))
+    values = keys[sub]
+    check_equal(sorted(values), sorted(CLOCK_VALUES), "%s: value names of subkey %s" % (what, sub))
+    for name in TEXT_VALUES:
+        v = values[name]
+        if not isinstance(v, tuple) or len(v) != 2 or v[1] != len(v[0]) + 1:
+            raise Failure("%s: %s\\%s is not a text stored with its NUL: %r" % (what, sub, name, v))
+    rec = clock_record(values)
+    for name, value in expected.items():
+        if rec[name] != value:
+            raise Failure("%s: subkey %s %s: expected %r, got %r" % (what, sub, name, value,
+                                                                    rec[name]))
+    log("  ok: %s: subkey %s = %s" % (what, sub, {k: rec[k] for k in expected}))
+
+
+def wait_reg(predicate, what, seconds=5):
+    end = time.time() + seconds
+    keys = None
+    while time.time() < end:
+        keys = reg()
+        if keys is not None and predicate(keys):
+            log("  ok:", what)
+            return keys
+        time.sleep(0.1)
+    raise Failure("%s; registry: %r" % (what, keys))
+
+
+def clipboard():
+    lines = drive("clipboard")
+    if lines == ["clipboard-empty"]:
+        return None
+    return text_of(lines, "clipboard")
+
+
+def screen_size():
+    w = words(drive("screen"), "screen")[0]
+    return max(int(w[0]), int(w[2])), max(int(w[1]), int(w[3]))
+
+
+def tray_icon_shown():
+    for line in drive("windows", "all"):
+        parts = line.split(" ")
+        if parts[0] == "top" and parts[4] == "__winex11_standalone_tray":
+            return parts[3] == "1"
+    return False
+
+
+# ---------------------------------------------------------------- programs
+
+class Program:
+    """One horlix.exe started in the background."""
+
+    def __init__(self, name="horlix"):
+        self.log_path = os.path.join(WORK, "%s.log" % name)
+        self.log_file = open(self.log_path, "wb")
+        self.proc = subprocess.Popen(["wine", os.path.join(PROG, "horlix.exe")], env=ENV,
+                                     cwd=PROG, stdin=subprocess.DEVNULL, stdout=self.log_file,
+                                     stderr=subprocess.STDOUT, start_new_session=True)
+        STARTED.append(self)
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def wait_exit(self, seconds=15):
+        try:
+            code = self.proc.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            raise Failure("horlix.exe did not end within %d s" % seconds)
+        return code
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        self.log_file.close()
+
+
+STARTED = []
+
+
+def start(ready=True):
+    p = Program("horlix%d" % (len(STARTED) + 1))
+    if ready:
+        lines = drive("wait-ready", 20)
+        log("  started:", " ".join(lines))
+    return p
+
+
+def exit_via_menu(p):
+    drive("post-command", 100)
+    code = p.wait_exit()
+    check_equal(code, 0, "exit code after E&xit")
+
+
+def fresh_registry(values=None):
+    """Wipes the program's key, then stores the given values: a list of
+    (subkey, name, type, data) for the driver's reg-put."""
+    drive("reg-wipe")
+    values = list(values or [])
+    for start_at in range(0, len(values), 50):  # keeps each command line short
+        args = []
+        for sub, name, kind, data in values[start_at:start_at + 50]:
+            args += ["--", "reg-put", sub, name, kind, data]
+        drive(*args[1:])
+
+
+def put_clock(sub, clock):
+    out = []
+    for name in CLOCK_VALUES:
+        if name not in clock:
+            continue
+        value = clock[name]
+        out.append((sub, name, "sz" if name in TEXT_VALUES else "dword", value))
+    return out
+
+
+def cleanup_programs():
+    for p in STARTED:
+        p.kill()
+    STARTED.clear()
+    # A window left by an earlier, broken run: ask it to close, then insist.
+    code, lines = drive("find", may_fail=True)
+    if code == 0:
+        drive("close-message", "--", "wait-gone", 5, may_fail=True)
+        code, lines = drive("find", may_fail=True)
+        if code == 0:
+            detached(["wineserver", "-k"], 30)
+            prepare_prefix()
+
+
+# ---------------------------------------------------------------- time texts
+
+def zone_now(offset_seconds, at=None):
+    at = at if at is not None else time.time()
+    return datetime.datetime.fromtimestamp(at, datetime.timezone(
+        datetime.timedelta(seconds=offset_seconds)))
+
+
+def designator(offset):
+    if offset == 0:
+        return "Z"
+    sign = "+" if offset > 0 else "-"
+    offset = abs(offset)
+    return "%s%02d:%02d" % (sign, offset // 3600, offset % 3600 // 60)
+
+
+def local_offset(at):
+    return int(datetime.datetime.fromtimestamp(at).astimezone().utcoffset().total_seconds())
+
+
+def zoneinfo_offset(name, at):
+    import zoneinfo  # the host's zone database as the reference for one zone
+    dt = datetime.datetime.fromtimestamp(at, zoneinfo.ZoneInfo(name))
+    return int(dt.utcoffset().total_seconds())
+
+
+DAYS = ["Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"]
+MONTHS = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"]
+
+
+def tooltip_texts(name, offset, date_format, t0, t1):
+    """The tooltip a clock should show at any moment between t0 and t1."""
+    out = set()
+    for at in (t0, t1):
+        d = zone_now(offset, at)
+        if date_format == 0:
+            date = "%s %d %04d" % (MONTHS[d.month - 1], d.day, d.year)
+        elif date_format == 2:
+            date = "%04d %s %d" % (d.year, MONTHS[d.month - 1], d.day)
+        else:
+            date = "%2d %s %04d" % (d.day, MONTHS[d.month - 1], d.year)
+        out.add("%s: %s, %s " % (name, DAYS[d.weekday()], date))
+    return out
+
+
+def check_tooltip(index, name, offset, date_format, what):
+    t0 = time.time()
+    tip = text_of(drive("tooltip", index, 8), "tooltip")
+    t1 = time.time()
+    expected = tooltip_texts(name, offset, date_format, t0, t1)
+    if tip not in expected:
+        raise Failure("%s: tooltip %r, expected one of %r" % (what, tip, sorted(expected)))
+    log("  ok: %s: tooltip %r" % (what, tip))
+
+
+# ---------------------------------------------------------------- scenarios
+
+def scenario_first_start():
+    """An empty registry: the defaults are written at once, the strip shows
+    three cells in their colours where the registry says, with tooltips."""
+    fresh_registry()
+    check(reg() is None, "the program's key is absent before the first start")
+    p = start(ready=False)
+    drive("wait-window", 20)
+    keys = wait_reg(lambda k: "2" in k and "Tz" in k["2"], "the first start wrote the clocks")
+    check_equal(sorted(keys["."]), ["N", "X", "Y"], "values of the main key after the first start")
+    check_equal(keys["."], {"N": 3, "X": 100, "Y": 0}, "N, X and Y of the first start")
+    check_equal(sorted(k for k in keys if k != "."), ["0", "1", "2"], "clock subkeys")
+    for i, clock in enumerate(DEFAULT_CLOCKS):
+        check_clock_key(keys, i, clock, "first start")
+
+    drive("wait-ready", 20)
+    r = rect()
+    check_equal((r["left"], r["top"]), (100, 0), "window position")
+    check_equal(r["title"], "HORLIX", "window title")
+    check(r["visible"] == 1, "the window is visible")
+    check(r["style"] & 0x80000000 and not r["style"] & 0x00C00000 and not r["style"] & 0x00040000,
+          "popup style without caption or sizing border")
+    check_equal(r["exstyle"] & 0x88, 0x88, "tool window and topmost")
+    b = buttons()
+    check_equal([x["id"] for x in b], [0, 1, 2], "title button ids")
+    check(all(x["style"] & 0x0F == 0x0B for x in b), "title buttons are owner-drawn")
+    check(b[0]["left"] == 0 and all(b[i]["right"] == b[i + 1]["left"] for i in range(2)),
+          "title buttons side by side from x = 0")
+    check_equal(b[2]["right"], r["width"], "the strip is as wide as its cells")
+    check(all(x["top"] == 0 and x["bottom"] == b[0]["bottom"] for x in b),
+          "title buttons in one row at the top")
+    check(0 < b[0]["bottom"] < r["height"], "a time row below the title buttons")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+
+    check_tooltip(1, "AWST", 8 * 3600, 1, "Perth")
+    check_tooltip(2, "GMT", 0, 1, "UTC")
+    now = time.time()
+    check_tooltip(0, "Local", local_offset(now), 1, "Local")
+
+    # Nothing is written at exit but the laid-out widths, since the first tick
+    # found the strip's size changed (SettingsDirty).
+    laid_out = widths()
+    exit_via_menu(p)
+    keys = reg()
+    check_equal(sorted(keys["."]), ["N", "X", "Y"], "values of the main key after exit")
+    check_equal(keys["."], {"N": 3, "X": 100, "Y": 0}, "N, X and Y after exit")
+    for i, clock in enumerate(DEFAULT_CLOCKS):
+        check_clock_key(keys, i, dict(clock, Width=laid_out[i]), "after exit")
+
+
+def scenario_second_instance():
+    """A second start asks; No leaves the first running, Yes replaces it."""
+    fresh_registry()
+    first = start()
+    hwnd_first = words(drive("find"), "window")[0][0]
+    second = Program("second")
+    lines = drive("answer", "Horlix", "No", 20)
+    check_equal(text_of(lines, "text"), "Horlix is already running. Do you want to restart it?",
+                "question of the second start")
+    check_equal(second.wait_exit(), 0, "exit code of the second start after No")
+    time.sleep(0.5)
+    check(first.running(), "the first instance still runs after No")
+    w = words(drive("find"), "window")[0]
+    check_equal((w[0], w[2]), (hwnd_first, "1"), "the first strip is unchanged and visible")
+
+    third = Program("third")
+    lines = drive("answer", "Horlix", "Yes", 20)
+    check_equal(text_of(lines, "text"), "Horlix is already running. Do you want to restart it?",
+                "question of the third start")
+    check_equal(first.wait_exit(), 0, "exit code of the first instance after Yes")
+    drive("wait-ready", 20)
+    w = words(drive("find"), "window")[0]
+    check(w[0] != hwnd_first and w[2] == "1", "the new instance shows its own strip")
+    check(third.running(), "the new instance runs")
+    r = rect()
+    check_equal((r["left"], r["top"]), (100, 0), "the new strip at the stored position")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    exit_via_menu(third)
+
+
+def saved_clocks(keys):
+    n = keys["."]["N"]
+    return [clock_record(keys[str(i)]) for i in range(n)]
+
+
+def scenario_list_commands():
+    """Remove, duplicate, move left and right on the clock list: the strip,
+    then the registry through "Save settings" and "Exit"."""
+    fresh_registry()
+    p = start()
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    w = widths()
+    total = rect()["width"]
+
+    # Remove asks first; Cancel keeps the clock.
+    drive("select-clock", 2, "--", "post-command", 105)
+    lines = drive("answer", "Delete Clock", "Cancel", 10)
+    check_equal(text_of(lines, "text"), "Remove clock (3) UTC?", "question for the third clock")
+    check_equal(text_of(lines, "default"), "Cancel", "Cancel is the default button")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+
+    # Move left is refused for the first clock, move right for the last.
+    drive("select-clock", 0, "--", "send-command", 106, "--", "select-clock", 2, "--",
+          "send-command", 107)
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    check_equal(widths(), w, "refused moves keep the layout")
+
+    # Move right on the first clock, move left on the last.
+    drive("select-clock", 0, "--", "send-command", 107)
+    wait_colours([GREEN, LIGHT_BLUE, YELLOW])
+    check_equal(widths(), [w[1], w[0], w[2]], "cell widths follow the moved clock")
+    drive("select-clock", 2, "--", "send-command", 106)
+    wait_colours([GREEN, YELLOW, LIGHT_BLUE])
+    order = [DEFAULT_CLOCKS[1], DEFAULT_CLOCKS[2], DEFAULT_CLOCKS[0]]
+    wo = [w[1], w[2], w[0]]
+    check_equal(widths(), wo, "cell widths after both moves")
+
+    drive("send-command", 108)
+    keys = reg()
+    check_equal(keys["."]["N"], 3, "N after Save settings")
+    for i, clock in enumerate(order):
+        check_clock_key(keys, i, dict(clock, Width=wo[i]), "after moves and Save settings")
+
+    # Duplicate appends a copy of the selected clock at the right end.
+    drive("select-clock", 0, "--", "send-command", 109)
+    wait_colours([GREEN, YELLOW, LIGHT_BLUE, GREEN])
+    check_equal(len(buttons()), 4, "four title buttons after Duplicate")
+    check_equal(rect()["width"], total + w[1], "the strip grows by the copy's cell")
+    drive("send-command", 108)
+    keys = reg()
+    check_equal(keys["."]["N"], 4, "N after Duplicate and Save settings")
+    check_clock_key(keys, 3, dict(DEFAULT_CLOCKS[1], Width=w[1]), "the duplicate")
+
+    # Remove with OK: the clocks after it move one place left.
+    drive("select-clock", 1, "--", "post-command", 105)
+    lines = drive("answer", "Delete Clock", "OK", 10)
+    check_equal(text_of(lines, "text"), "Remove clock (2) UTC?", "question for the second clock")
+    wait_colours([GREEN, LIGHT_BLUE, GREEN])
+    check_equal(rect()["width"], w[1] + w[0] + w[1], "the strip shrinks by the removed cell")
+
+    # Exit writes the changed list; the subkey of the old fourth clock stays.
+    exit_via_menu(p)
+    keys = reg()
+    check_equal(keys["."]["N"], 3, "N after Remove and Exit")
+    final = [DEFAULT_CLOCKS[1], DEFAULT_CLOCKS[0], DEFAULT_CLOCKS[1]]
+    for i, clock in enumerate(final):
+        check_clock_key(keys, i, dict(clock, Width=[w[1], w[0], w[1]][i]), "after Exit")
+    check_clock_key(keys, 3, dict(DEFAULT_CLOCKS[1], Width=w[1]), "the left-over fourth subkey")
+
+    # The next start reads N clocks and ignores the left-over subkey.
+    p = start()
+    wait_colours([GREEN, LIGHT_BLUE, GREEN])
+    exit_via_menu(p)
+
+
+def scenario_position():
+    """Moving, Refresh and Reset position, and what each writes."""
+    fresh_registry()
+    p = start()
+    drive("send-command", 108)  # the first layout's widths, and no dirty flag left
+    keys = reg()
+    check_equal(keys["."]["N"], 3, "N after Save settings")
+
+    # Refresh lays the strip out again (new title buttons, same place) and
+    # marks nothing as changed: Save settings then writes X and Y only.
+    before = buttons()
+    drive("reg-delete", "0", "--", "reg-delete", "1", "--", "reg-delete", "2", "--",
+          "reg-delete", ".", "X", "--", "reg-put", ".", "N", "dword", 7)
+    drive("send-command", 116)
+    after = buttons()
+    check(all(a["hwnd"] != b["hwnd"] for a, b in zip(after, before)),
+          "Refresh recreated the title buttons")
+    check_equal([(a["left"], a["right"]) for a in after], [(b["left"], b["right"]) for b in before],
+                "Refresh keeps the cells")
+    drive("send-command", 108)
+    keys = reg()
+    check_equal(keys["."], {"N": 7, "X": 100, "Y": 0}, "Save settings after Refresh: X, Y only")
+    check_equal(sorted(k for k in keys if k != "."), [], "no clock subkeys written")
+
+    # Moving the window, then Exit: X and Y, nothing else.
+    drive("move", 321, 123)
+    r = rect()
+    check_equal((r["left"], r["top"]), (321, 123), "the window moved")
+    exit_via_menu(p)
+    keys = reg()
+    check_equal(keys["."], {"N": 7, "X": 321, "Y": 123}, "Exit after a move writes X and Y only")
+    check_equal(sorted(k for k in keys if k != "."), [], "no clock subkeys written at Exit")
+
+    # The next start opens where the window was left.
+    fresh_registry([(".", "X", "dword", 321), (".", "Y", "dword", 123)]
+                   + [x for i, c in enumerate(DEFAULT_CLOCKS) for x in put_clock(str(i), c)]
+                   + [(".", "N", "dword", 3)])
+    p = start()
+    r = rect()
+    check_equal((r["left"], r["top"]), (321, 123), "the strip starts at the stored X, Y")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+
+    # Reset position puts it at (5, 5); Exit stores that.
+    drive("send-command", 120)
+    r = rect()
+    check_equal((r["left"], r["top"]), (5, 5), "Reset position")
+    exit_via_menu(p)
+    keys = reg()
+    check_equal((keys["."]["X"], keys["."]["Y"]), (5, 5), "X and Y after Reset position and Exit")
+
+
+def scenario_tray():
+    """With ShowIconInTray the icon exists, Hide clocks hides the strip and
+    the icon's menu shows it again; without it the popup entry is greyed."""
+    fresh_registry([(".", "ShowIconInTray", "dword", 1)])
+    p = start()
+    check(tray_icon_shown(), "the tray icon is shown")
+
+    # From the strip's popup menu: "Hide &clocks".
+    drive("open-menu", 0, "--", "menu-key", "c", "--", "wait-visible", 0, 5)
+    check_equal(rect()["visible"], 0, "Hide clocks hides the strip")
+    time.sleep(0.6)
+    check_equal(rect()["visible"], 0, "the strip stays hidden while the timers run")
+    # The icon's menu: right button, then its "Show &clocks".
+    drive("tray-event", "right", "--", "menu-wait", 5, "--", "menu-key", "c", "--",
+          "wait-visible", 1, 5)
+    check_equal(rect()["visible"], 1, "Show clocks from the tray menu shows the strip")
+    # Hide and show once more through the commands themselves.
+    drive("send-command", 118, "--", "wait-visible", 0, 5, "--", "send-command", 118, "--",
+          "wait-visible", 1, 5)
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+
+    # A left click on the icon refreshes the strip (new title buttons).
+    before = buttons()
+    drive("tray-event", "left")
+    end = time.time() + 5
+    while time.time() < end and buttons()[0]["hwnd"] == before[0]["hwnd"]:
+        time.sleep(0.1)
+    check(buttons()[0]["hwnd"] != before[0]["hwnd"], "a left click on the icon refreshes")
+    # The tray menu's "Re&set position".
+    drive("move", 200, 300, "--", "tray-event", "right", "--", "menu-wait", 5, "--",
+          "menu-key", "s")
+    end = time.time() + 5
+    while time.time() < end and (rect()["left"], rect()["top"]) != (5, 5):
+        time.sleep(0.1)
+    r = rect()
+    check_equal((r["left"], r["top"]), (5, 5), "Reset position from the tray menu")
+    exit_via_menu(p)
+    time.sleep(0.3)
+    check(not tray_icon_shown(), "the tray icon is gone after Exit")
+
+    # Without the tray icon "Hide &clocks" is greyed in the popup menu.
+    fresh_registry()
+    p = start()
+    check(not tray_icon_shown(), "no tray icon without ShowIconInTray")
+    drive("open-menu", 0, "--", "menu-key", "c", "--", "sleep", 800)
+    drive("menu-close")
+    check_equal(rect()["visible"], 1, "greyed Hide clocks leaves the strip shown")
+    exit_via_menu(p)
+
+
+TIMESTAMP_PATTERNS = {
+    0: r"(\d\d):(\d\d):(\d\d)",
+    1: r"(\d\d):(\d\d):(\d\d)(Z|[+-]\d\d:\d\d)",
+    2: r"(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)",
+    3: r"(\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)(Z|[+-]\d\d:\d\d)",
+    4: r"(Sun|Mon|Tue|Wed|Thu|Fri|Sat) (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
+       r"(\d\d) (\d\d):(\d\d):(\d\d) (\d{4})",
+}
+
+
+def parse_stamp(fmt, text, offset):
+    """The instant a timestamp names (today's date assumed for the time-only
+    formats) and its designator."""
+    m = re.fullmatch(TIMESTAMP_PATTERNS[fmt], text)
+    if m is None:
+        raise Failure("timestamp %r does not match format %d" % (text, fmt))
+    g = m.groups()
+    zone = datetime.timezone(datetime.timedelta(seconds=offset))
+    today = zone_now(offset)
+    if fmt in (0, 1):
+        dt = today.replace(hour=int(g[0]), minute=int(g[1]), second=int(g[2]), microsecond=0)
+        tzd = g[3] if fmt == 1 else None
+    elif fmt in (2, 3):
+        dt = datetime.datetime(int(g[0]), int(g[1]), int(g[2]), int(g[3]), int(g[4]), int(g[5]),
+                               tzinfo=zone)
+        tzd = g[6] if fmt == 3 else None
+    else:
+        dt = datetime.datetime.strptime(text, "%a %b %d %H:%M:%S %Y").replace(tzinfo=zone)
+        if dt.strftime("%a") != g[0]:
+            raise Failure("timestamp %r: wrong day name" % text)
+        tzd = None
+    return dt.timestamp(), tzd
+
+
+def capture(index, button):
+    drive("select-clock", index, "--", "post-command", 121)
+    lines = drive("answer", "Save Timestamp to Clipboard?", button, 10)
+    text = text_of(lines, "text")
+    m = re.fullmatch(r"Save timestamp '(.*)' to clipboard\?", text)
+    if m is None:
+        raise Failure("question %r" % text)
+    check_equal(text_of(lines, "default"), "Cancel", "Cancel is the default button")
+    return m.group(1)
+
+
+def wait_clipboard_change(old, seconds=5):
+    end = time.time() + seconds
+    value = old
+    while time.time() < end:
+        value = clipboard()
+        if value != old:
+            return value
+        time.sleep(0.05)
+    return value
+
+
+def scenario_timestamp():
+    """Capture Timestamp in every TimeStampFmt: the question shows the text,
+    OK puts exactly it on the clipboard, Cancel leaves the clipboard alone."""
+    st_johns = {"Id": "America/St_Johns", "Title": "St Johns", "Type": 2, "Wd": 0,
+                "Width": 80, "Color": 0x0000FF, "Format": 0, "Tz": "stale"}
+    clocks = DEFAULT_CLOCKS + [st_johns]
+    for fmt in (3, 0, 1, 2, 4):
+        values = [(".", "N", "dword", len(clocks)), (".", "TimeStampFmt", "dword", fmt)]
+        for i, c in enumerate(clocks):
+            values += put_clock(str(i), c)
+        fresh_registry(values)
+        p = start()
+        wait_colours([LIGHT_BLUE, GREEN, YELLOW, RED])
+        sentinel = "sentinel %d %f" % (fmt, time.time())
+        drive("clipboard-set", sentinel)
+        check_equal(clipboard(), sentinel, "the clipboard holds our text")
+        stamp = capture(1, "Cancel")
+        time.sleep(0.5)
+        check_equal(clipboard(), sentinel, "format %d: Cancel leaves the clipboard" % fmt)
+        parse_stamp(fmt, stamp, 8 * 3600)
+
+        cases = [(1, "Perth", lambda at: 8 * 3600), (2, "UTC", lambda at: 0),
+                 (3, "St Johns", lambda at: zoneinfo_offset("America/St_Johns", at)),
+                 (0, "Local", local_offset)]
+        if fmt != 3:
+            cases = cases[:3]
+        for index, name, offset_at in cases:
+            before = clipboard()
+            t0 = time.time()
+            stamp = capture(index, "OK")
+            got = wait_clipboard_change(before)
+            t1 = time.time()
+            check_equal(got, stamp, "format %d, %s: the clipboard holds the text asked about"
+                        % (fmt, name))
+            offset = offset_at(t0)
+            at, tzd = parse_stamp(fmt, stamp, offset)
+            if fmt in (0, 1) and at > t1 + 43200:
+                at -= 86400  # time-only text from just before the zone's midnight
+            if fmt in (0, 1) and at < t0 - 43200:
+                at += 86400
+            check(t0 - 3 <= at <= t1 + 1, "format %d, %s: %r is the present moment"
+                  % (fmt, name, stamp))
+            if tzd is not None:
+                check_equal(tzd, designator(offset), "format %d, %s: zone designator"
+                            % (fmt, name))
+        exit_via_menu(p)
+
+
+def scenario_bad_registry():
+    """Bad stored data still starts with the documented defaults."""
+    sw, sh = screen_size()
+    log("  screen", sw, sh)
+
+    # Values of the wrong type: N unreadable means a first start.
+    fresh_registry([(".", "X", "sz", "12345"), (".", "Y", "binary", "0102030405060708"),
+                    (".", "N", "sz", "three"), (".", "DateFormat", "sz", "zero"),
+                    (".", "FontSize", "qword", 2), (".", "TimeStampFmt", "binary", "0000000000")])
+    p = start()
+    r = rect()
+    check_equal((r["left"], r["top"]), (100, 0), "wrong types: the default position")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    keys = reg()
+    check_equal(keys["."]["N"], 3, "wrong types: N rewritten by the first start")
+    check_equal((keys["."]["X"], keys["."]["Y"]), (100, 0), "wrong types: X, Y rewritten")
+    for i, clock in enumerate(DEFAULT_CLOCKS):
+        check_clock_key(keys, i, dict(clock, Width=80), "wrong types")
+    check_equal(keys["."]["DateFormat"], ("zero", 5), "DateFormat is not written")
+    check_tooltip(1, "AWST", 8 * 3600, 1, "wrong-type DateFormat reads as d-m-y")
+    stamp = capture(2, "Cancel")
+    parse_stamp(3, stamp, 0)
+    log("  ok: wrong-type TimeStampFmt gives format 3:", stamp)
+    exit_via_menu(p)
+
+    # N of 100 reads 64 clocks; oversized texts fall back to their defaults.
+    values = [(".", "N", "dword", 100)]
+    for i in range(70):
+        c = dict(DEFAULT_CLOCKS[i % 3])
+        c["Title"] = "C%d" % i
+        values += put_clock(str(i), c)
+    values += [("0", "Title", "longsz", 20), ("1", "Title", "longsz", 19),
+               ("2", "Id", "longsz", 255), ("2", "Tz", "longsz", 300),
+               ("3", "Id", "longsz", 254)]
+    fresh_registry(values)
+    p = start()
+    check_equal(len(buttons()), 64, "N = 100 gives 64 clocks")
+    keys = reg()
+    check_equal(keys["."]["N"], 100, "N = 100 is not rewritten at start")
+    exit_via_menu(p)
+    keys = reg()
+    check_equal(keys["."]["N"], 64, "Exit writes the 64 clocks")
+    saved = saved_clocks(keys)
+    check_equal(saved[0]["Title"], "???", "a 20-character Title reads as ???")
+    check_equal(saved[1]["Title"], "ABCDEFGHIJKLMNOPQRS", "a 19-character Title is kept")
+    check_equal(saved[2]["Id"], "ERROR", "a 255-character Id reads as ERROR")
+    check_equal(saved[2]["Tz"], "", "a 300-character Tz reads as empty")
+    check_equal(len(saved[3]["Id"]), 254, "a 254-character Id is kept")
+    check_equal([c["Title"] for c in saved[5:64]], ["C%d" % i for i in range(5, 64)],
+                "clocks 5..63 in order")
+    check_equal(keys["64"]["Title"], ("C64", 4), "subkeys beyond 64 are left alone")
+
+    # N below 0: the default clocks, nothing written at start.
+    fresh_registry([(".", "N", "dword", -1)])
+    p = start()
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    keys = reg()
+    check_equal(keys["."], {"N": -1}, "N = -1: nothing written at start")
+    exit_via_menu(p)
+
+    # Missing subkeys: "???", "ERROR", no Tz, white, and the slot's type and format.
+    fresh_registry([(".", "N", "dword", 3)] + put_clock("1", DEFAULT_CLOCKS[1]))
+    p = start()
+    wait_colours([WHITE, GREEN, WHITE])
+    exit_via_menu(p)
+    keys = reg()
+    for i in (0, 2):
+        check_clock_key(keys, i, {"Title": "???", "Id": "ERROR", "Tz": "", "Color": 0xFFFFFF,
+                                  "Type": DEFAULT_CLOCKS[i]["Type"],
+                                  "Format": DEFAULT_CLOCKS[i]["Format"], "Wd": 0},
+                        "missing subkey")
+    check_clock_key(keys, 1, dict(DEFAULT_CLOCKS[1], Width=keys["1"]["Width"]), "present subkey")
+
+    # X and Y off screen: reset beyond width - 80 and height - 34, kept up to them.
+    clocks = [(".", "N", "dword", 3)]
+    for i, c in enumerate(DEFAULT_CLOCKS):
+        clocks += put_clock(str(i), c)
+    for x, y, want in [(sw - 79, sh - 33, (100, 0)), (sw - 80, sh - 34, (sw - 80, sh - 34)),
+                       (-50, -20, (-50, -20))]:
+        fresh_registry(clocks + [(".", "X", "dword", x), (".", "Y", "dword", y)])
+        p = start()
+        r = rect()
+        check_equal((r["left"], r["top"]), want, "stored X, Y = %d, %d" % (x, y))
+        drive("close-message")
+        check_equal(p.wait_exit(), 0, "exit code after the close message")
+        keys = reg()
+        check_equal((keys["."]["X"], keys["."]["Y"]), want, "the final save writes X, Y")
+
+
+SCENARIOS = {
+    "first_start": scenario_first_start,
+    "second_instance": scenario_second_instance,
+    "list_commands": scenario_list_commands,
+    "position": scenario_position,
+    "tray": scenario_tray,
+    "timestamp": scenario_timestamp,
+    "bad_registry": scenario_bad_registry,
+}
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    if sys.argv[1] == "--list":
+        print("\n".join(SCENARIOS))
+        return 0
+    scenario = SCENARIOS.get(sys.argv[1])
+    if scenario is None:
+        print("unknown scenario", sys.argv[1])
+        return 2
+    for path in (HORLIX, DRIVER):
+        if not os.path.isfile(path):
+            print("skipped: %s has not been built" % path)
+            return SKIP
+    if not os.environ.get("DISPLAY"):
+        print("skipped: no DISPLAY (test.sh starts Xvfb)")
+        return SKIP
+    os.makedirs(WORK, exist_ok=True)
+    started = time.time()
+    try:
+        prepare_prefix()
+        cleanup_programs()
+        for path in appdata_horlix_dirs():
+            shutil.rmtree(path, ignore_errors=True)
+        layout_program_folder()
+        log("scenario", sys.argv[1])
+        scenario()
+    except Failure as failure:
+        log("FAILED:", failure)
+        shot = os.path.join(WORK, "%s-failure.bmp" % sys.argv[1])
+        drive("shot", "Z:" + shot.replace("/", "\\"), may_fail=True)
+        log("screenshot of the strip:", shot)
+        log("windows:", " / ".join(drive("windows", "all", may_fail=True)[1]))
+        return 1
+    finally:
+        for p in STARTED:
+            p.kill()
+    log("passed in %.1f s" % (time.time() - started))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
