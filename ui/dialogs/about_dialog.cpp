@@ -23,6 +23,7 @@ const char* const kStatusTexts[3] = {
 
 // What the About box keeps while it is open.
 struct AboutState {
+  HWND window;  // the open box: a second command brings it to the front
   LinkMetrics metrics;
   HFONT linkFont;
   char webCaption[kLinkCaptionChars];
@@ -38,6 +39,7 @@ const char* WithoutScheme(const char* address) {
 }
 
 void OnAboutInit(HWND dialog) {
+  gAbout.window = dialog;
   char build[64];
   std::snprintf(build, sizeof build, "[%s %s] ", __DATE__, __TIME__);
   SetDlgItemTextA(dialog, IDC_ABOUT_BUILD, build);
@@ -161,8 +163,13 @@ void DrawLink(HWND dialog, int control, const DRAWITEMSTRUCT* item, const char* 
 }
 
 void ShowAboutDialog(HWND owner) {
+  if (gAbout.window != nullptr) {
+    SetForegroundWindow(gAbout.window);
+    return;
+  }
   gAbout = AboutState{};
   DialogBoxParamA(GetModuleHandleA(nullptr), IDD_ABOUT, owner, AboutProc, 0);
+  gAbout.window = nullptr;
 }
 
 void OpenInBrowser(HWND owner, const char* path) {

@@ -12,6 +12,9 @@ namespace {
 
 // Today at 00:00:00.000, fixed each time the dialog opens.
 SYSTEMTIME gToday;
+// The open dialog, or null: a command posted to the strip meanwhile brings
+// it to the front instead of opening a second one.
+HWND gCalendarWindow = nullptr;
 
 int64_t Ticks(const SYSTEMTIME& time) {
   FILETIME file;
@@ -23,6 +26,7 @@ int64_t Ticks(const SYSTEMTIME& time) {
 }
 
 void OnInitDialog(HWND dialog) {
+  gCalendarWindow = dialog;
   SYSTEMTIME today{};
   if (!SendDlgItemMessageA(dialog, IDC_CALENDAR_MONTH, MCM_GETTODAY, 0,
                            reinterpret_cast<LPARAM>(&today))) {
@@ -68,7 +72,12 @@ int32_t DaysBetween(const SYSTEMTIME& from, const SYSTEMTIME& to) {
 }
 
 void ShowCalendarDialog(HWND owner) {
+  if (gCalendarWindow != nullptr) {
+    SetForegroundWindow(gCalendarWindow);
+    return;
+  }
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_DATE_CLASSES};
   InitCommonControlsEx(&classes);
   DialogBoxParamA(GetModuleHandleA(nullptr), IDD_CALENDAR, owner, CalendarProc, 0);
+  gCalendarWindow = nullptr;
 }

@@ -20,6 +20,10 @@ constexpr UINT kRefreshMessage = WM_USER + 1;    // 1025
 constexpr UINT_PTR kDialogTimer = 3;
 constexpr UINT_PTR kAlarmKeysSubclass = 1;
 
+// The open countdown dialog, or null: a command posted to the strip
+// meanwhile brings it to the front instead of opening a second one.
+HWND gCountdownWindow = nullptr;
+
 struct CountdownField {
   int editId;
   int spinId;
@@ -91,6 +95,7 @@ void OnStateUpdate(HWND dialog) {
 }
 
 void OnInitDialog(HWND dialog) {
+  gCountdownWindow = dialog;
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_UPDOWN_CLASS};
   InitCommonControlsEx(&classes);
   // The template's first three children are the labels "&Hours",
@@ -241,7 +246,12 @@ void RaiseAlarm(HWND owner) {
 }  // namespace
 
 void ShowCountdownDialog(HWND owner) {
+  if (gCountdownWindow != nullptr) {
+    SetForegroundWindow(gCountdownWindow);
+    return;
+  }
   DialogBoxParamA(GetModuleHandleA(nullptr), IDD_COUNTDOWN, owner, CountdownProc, 0);
+  gCountdownWindow = nullptr;
 }
 
 void CheckCountdown(HWND owner) {
