@@ -624,23 +624,13 @@ int CmdNoBox(const Args& a) {
 
 // ---- tooltips ----
 
-// Puts the mouse over title button INDEX and waits for the tooltip the
-// program fills in on request.
-int CmdTooltip(const Args& a) {
-  long index = 0;
-  if (!IntArg(a, 1, &index)) return 2;
-  const DWORD end = Deadline(SecondsArg(a, 2, 5));
-  HWND w = NeedWindow();
-  if (w == nullptr) return 1;
-  ButtonList list;
-  CollectButtons(w, &list);
-  const ButtonInfo* b = ButtonOf(list, static_cast<int>(index));
-  if (b == nullptr) return Fail("no title button with that index");
-  // Away from the strip first, so that entering the button starts a new tip.
+// Puts the mouse at a point of the strip (client coordinates) and waits for
+// the tooltip the program shows there.
+int HoverForTooltip(HWND w, POINT p, DWORD end) {
+  ClientToScreen(w, &p);
+  // Away from the strip first, so that entering the tool starts a new tip.
   SetCursorPos(0, 700);
   Sleep(150);
-  POINT p = {(b->client.left + b->client.right) / 2, (b->client.top + b->client.bottom) / 2};
-  ClientToScreen(w, &p);
   SetCursorPos(p.x - 1, p.y);
   Sleep(60);
   SetCursorPos(p.x, p.y);
@@ -652,8 +642,6 @@ int CmdTooltip(const Args& a) {
       char text[256];
       WindowText(tip, text, sizeof text);
       if (text[0] != '\0') {
-        RECT r;
-        GetWindowRect(tip, &r);
         PrintLine("tooltip", text);
         SetCursorPos(0, 700);
         return 0;
@@ -665,6 +653,34 @@ int CmdTooltip(const Args& a) {
   } while (Before(end));
   SetCursorPos(0, 700);
   return Fail("no tooltip showed");
+}
+
+// tooltip INDEX [SECONDS]: the tooltip of title button INDEX, which the
+// program fills in on request.
+int CmdTooltip(const Args& a) {
+  long index = 0;
+  if (!IntArg(a, 1, &index)) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 2, 5));
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  ButtonList list;
+  CollectButtons(w, &list);
+  const ButtonInfo* b = ButtonOf(list, static_cast<int>(index));
+  if (b == nullptr) return Fail("no title button with that index");
+  POINT p = {(b->client.left + b->client.right) / 2, (b->client.top + b->client.bottom) / 2};
+  return HoverForTooltip(w, p, end);
+}
+
+// tooltip-at X Y [SECONDS]: the tooltip at a client point of the strip.
+int CmdTooltipAt(const Args& a) {
+  long x = 0;
+  long y = 0;
+  if (!IntArg(a, 1, &x) || !IntArg(a, 2, &y)) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 3, 5));
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  POINT p = {static_cast<LONG>(x), static_cast<LONG>(y)};
+  return HoverForTooltip(w, p, end);
 }
 
 // ---- screen pixels ----
@@ -1132,6 +1148,7 @@ const Command kCommands[] = {
     {"answer", CmdAnswer},
     {"no-box", CmdNoBox},
     {"tooltip", CmdTooltip},
+    {"tooltip-at", CmdTooltipAt},
     {"pixels", CmdPixels},
     {"shot", CmdShot},
     {"clipboard", CmdClipboard},

@@ -500,6 +500,8 @@ def scenario_first_start():
     check(0 < b[0]["bottom"] < r["height"], "a time row below the title buttons")
     wait_colours([LIGHT_BLUE, GREEN, YELLOW])
 
+    hint = text_of(drive("tooltip-at", b[1]["left"] + 3, r["height"] - 3, 8), "tooltip")
+    check_equal(hint, STRIP_HINT, "the black area's hint")
     check_tooltip(1, "AWST", 8 * 3600, 1, "Perth")
     check_tooltip(2, "GMT", 0, 1, "UTC")
     now = time.time()
@@ -514,6 +516,10 @@ def scenario_first_start():
     check_equal(keys["."], {"N": 3, "X": 100, "Y": 0}, "N, X and Y after exit")
     for i, clock in enumerate(DEFAULT_CLOCKS):
         check_clock_key(keys, i, dict(clock, Width=laid_out[i]), "after exit")
+
+
+STRIP_HINT = ("Right-click for menu; double-click for clock properties; left-click in the BLACK "
+              "area and hold to move.")
 
 
 def scenario_second_instance():
@@ -865,6 +871,13 @@ def scenario_bad_registry():
     check_equal(len(buttons()), 64, "N = 100 gives 64 clocks")
     keys = reg()
     check_equal(keys["."]["N"], 100, "N = 100 is not rewritten at start")
+    # A full list: Add new clock says so, Duplicate does nothing.
+    drive("post-command", 104)
+    lines = drive("answer", "HORLIX", "OK", 10)
+    check_equal(text_of(lines, "text"), "You have reached the maximum of 64 clocks.",
+                "Add new clock with 64 clocks")
+    drive("select-clock", 0, "--", "send-command", 109)
+    check_equal(len(buttons()), 64, "Duplicate with 64 clocks adds none")
     exit_via_menu(p)
     keys = reg()
     check_equal(keys["."]["N"], 64, "Exit writes the 64 clocks")
@@ -915,6 +928,43 @@ def scenario_bad_registry():
         check_equal((keys["."]["X"], keys["."]["Y"]), want, "the final save writes X, Y")
 
 
+def scenario_settings():
+    """FontSize, TurnOffOnTop and DateFormat as the strip shows them."""
+    def seed(extra):
+        values = [(".", "N", "dword", 3)]
+        for i, c in enumerate(DEFAULT_CLOCKS):
+            values += put_clock(str(i), c)
+        fresh_registry(values + extra)
+
+    seed([])
+    p = start()
+    normal = rect()
+    normal_widths = widths()
+    check_equal(normal["exstyle"] & 0x8, 0x8, "topmost by default")
+    exit_via_menu(p)
+
+    sizes = [normal]
+    for size in (1, 2):
+        seed([(".", "FontSize", "dword", size), (".", "TurnOffOnTop", "dword", 1),
+              (".", "DateFormat", "dword", 2 if size == 1 else 0)])
+        p = start()
+        r = rect()
+        sizes.append(r)
+        check_equal(r["exstyle"] & 0x88, 0x80, "TurnOffOnTop = 1: a tool window, not topmost")
+        w = widths()
+        check(all(a > b for a, b in zip(w, normal_widths)),
+              "FontSize %d: every cell wider than with 0 (%r, %r)" % (size, w, normal_widths))
+        wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+        check_tooltip(1, "AWST", 8 * 3600, 2 if size == 1 else 0, "DateFormat %d"
+                      % (2 if size == 1 else 0))
+        exit_via_menu(p)
+        keys = reg()
+        check_equal([keys[str(i)]["Width"] for i in range(3)], w,
+                    "FontSize %d: the new widths are written at exit" % size)
+    heights = [r["height"] for r in sizes]
+    check(heights[0] < heights[1] < heights[2], "FontSize 0, 1, 2: taller strips %r" % heights)
+
+
 SCENARIOS = {
     "first_start": scenario_first_start,
     "second_instance": scenario_second_instance,
@@ -923,6 +973,7 @@ SCENARIOS = {
     "tray": scenario_tray,
     "timestamp": scenario_timestamp,
     "bad_registry": scenario_bad_registry,
+    "settings": scenario_settings,
 }
 
 
