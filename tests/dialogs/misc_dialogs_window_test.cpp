@@ -322,6 +322,7 @@ TEST_F(CountdownDialogTest, StopAndReset) {
 }
 
 void CheckAboutStatus(HWND dialog) {
+  EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDOK)) << "the focus starts on OK";
   const char* expected[] = {"", "ATTENTION: an updated time zone file is available.",
                             "ATTENTION: a newer version of Horlix is available."};
   EXPECT_EQ(Text(dialog, 1154), expected[Settings.UpdateStatus]);

@@ -374,6 +374,50 @@ int CmdMove(const Args& a) {
   return 0;
 }
 
+// drag X Y DX DY: presses the left mouse button at a client point of the
+// strip, moves the mouse by DX, DY in steps and lets go, through the system's
+// input queue, as a user's drag of the black area.
+void MouseTo(LONG x, LONG y, DWORD flags) {
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  const int sw = GetSystemMetrics(SM_CXSCREEN);
+  const int sh = GetSystemMetrics(SM_CYSCREEN);
+  in.mi.dx = static_cast<LONG>((x * 65536L + sw / 2) / (sw > 0 ? sw : 1));
+  in.mi.dy = static_cast<LONG>((y * 65536L + sh / 2) / (sh > 0 ? sh : 1));
+  in.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+  SendInput(1, &in, sizeof in);
+}
+
+int CmdDrag(const Args& a) {
+  long x = 0;
+  long y = 0;
+  long dx = 0;
+  long dy = 0;
+  if (!IntArg(a, 1, &x) || !IntArg(a, 2, &y) || !IntArg(a, 3, &dx) || !IntArg(a, 4, &dy)) {
+    return 2;
+  }
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  POINT p = {static_cast<LONG>(x), static_cast<LONG>(y)};
+  ClientToScreen(w, &p);
+  MouseTo(p.x, p.y, 0);
+  Sleep(100);
+  MouseTo(p.x, p.y, MOUSEEVENTF_LEFTDOWN);
+  Sleep(150);
+  const int steps = 10;
+  for (int i = 1; i <= steps; ++i) {
+    MouseTo(p.x + static_cast<LONG>(dx * i / steps), p.y + static_cast<LONG>(dy * i / steps), 0);
+    Sleep(30);
+  }
+  Sleep(100);
+  MouseTo(p.x + static_cast<LONG>(dx), p.y + static_cast<LONG>(dy), MOUSEEVENTF_LEFTUP);
+  Sleep(200);
+  RECT r;
+  GetWindowRect(w, &r);
+  std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+  return 0;
+}
+
 // ---- popup menus ----
 
 HWND OpenMenu(HWND main) { return FindTopWindow("#32768", nullptr, ThreadOf(main), true); }
@@ -1138,6 +1182,7 @@ const Command kCommands[] = {
     {"close-message", CmdCloseMessage},
     {"tray-event", CmdTrayEvent},
     {"move", CmdMove},
+    {"drag", CmdDrag},
     {"menu-wait", CmdMenuWait},
     {"menu-close", CmdMenuClose},
     {"menu-key", CmdMenuKey},

@@ -651,10 +651,14 @@ def scenario_position():
     check_equal(keys["."], {"N": 7, "X": 100, "Y": 0}, "Save settings after Refresh: X, Y only")
     check_equal(sorted(k for k in keys if k != "."), [], "no clock subkeys written")
 
-    # Moving the window, then Exit: X and Y, nothing else.
-    drive("move", 321, 123)
+    # Dragging the black area moves the window; then Exit: X and Y, nothing else.
     r = rect()
-    check_equal((r["left"], r["top"]), (321, 123), "the window moved")
+    drive("drag", after[1]["left"] + 3, r["height"] - 3, 321 - r["left"], 123 - r["top"])
+    end = time.time() + 3
+    while time.time() < end and (rect()["left"], rect()["top"]) != (321, 123):
+        time.sleep(0.1)
+    r = rect()
+    check_equal((r["left"], r["top"]), (321, 123), "the window was dragged")
     exit_via_menu(p)
     keys = reg()
     check_equal(keys["."], {"N": 7, "X": 321, "Y": 123}, "Exit after a move writes X and Y only")

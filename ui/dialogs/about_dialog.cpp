@@ -101,7 +101,9 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
   switch (message) {
     case WM_INITDIALOG:
       OnAboutInit(dialog);
-      return TRUE;
+      // OK, not the first link (which may be drawn blank), takes the focus.
+      SetFocus(GetDlgItem(dialog, IDOK));
+      return FALSE;
     case WM_DRAWITEM:
       OnAboutDrawItem(dialog, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return TRUE;

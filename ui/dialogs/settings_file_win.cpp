@@ -24,7 +24,7 @@ void PrepareFileDialog(HWND owner, char* path, OPENFILENAMEA* dialog) {
   dialog->lpstrFilter = kFilters;
   dialog->nFilterIndex = 1;
   dialog->lpstrFile = path;
-  dialog->nMaxFile = MAX_PATH - 1;
+  dialog->nMaxFile = MAX_PATH;  // a path of at most 259 characters
   dialog->lpstrDefExt = "hrlx";
 }
 
