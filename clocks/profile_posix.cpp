@@ -166,43 +166,58 @@ int32_t ProfileInt(const char* file, const char* section, const char* key, int32
   return static_cast<int32_t>(result);
 }
 
+// Edits the file line by line, as the Windows function does, so comments,
+// blank lines and other sections stay as they were.
 bool ProfileWriteString(const char* file, const char* section, const char* key,
                         const char* value) {
-  std::vector<Section> sections = Parse(file);
-  Section* target = nullptr;
-  for (Section& s : sections) {
-    if (strcasecmp(s.name.c_str(), section) == 0) {
-      target = &s;
-      break;
+  std::string text;
+  ReadFile(file, &text);
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    pos = end + 1;
+  }
+  const std::string entry = std::string(key) + "=" + value;
+  // The first section of that name, the end of its lines, and the key in it.
+  size_t sectionLine = lines.size();
+  size_t sectionEnd = lines.size();
+  size_t keyLine = lines.size();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string t = Trim(lines[i]);
+    const bool header = !t.empty() && t[0] == '[' && t.rfind(']') != std::string::npos;
+    if (header) {
+      if (sectionLine < lines.size()) {
+        sectionEnd = i;
+        break;
+      }
+      if (strcasecmp(Trim(t.substr(1, t.rfind(']') - 1)).c_str(), section) == 0) sectionLine = i;
+      continue;
+    }
+    if (sectionLine < lines.size() && keyLine == lines.size()) {
+      const size_t eq = t.find('=');
+      const std::string name = Trim(eq == std::string::npos ? t : t.substr(0, eq));
+      if (!t.empty() && strcasecmp(name.c_str(), key) == 0) keyLine = i;
     }
   }
-  if (target == nullptr) {
-    sections.push_back(Section{section, {}});
-    target = &sections.back();
+  if (keyLine < lines.size()) {
+    lines[keyLine] = entry;
+  } else if (sectionLine < lines.size()) {
+    size_t at = sectionEnd;
+    while (at > sectionLine + 1 && Trim(lines[at - 1]).empty()) --at;  // before trailing blanks
+    lines.insert(lines.begin() + static_cast<long>(at), entry);
+  } else {
+    lines.push_back(std::string("[") + section + "]");
+    lines.push_back(entry);
   }
-  bool replaced = false;
-  for (Entry& e : target->entries) {
-    if (strcasecmp(e.key.c_str(), key) == 0) {
-      e.value = value;
-      e.hasValue = true;
-      replaced = true;
-      break;
-    }
-  }
-  if (!replaced) target->entries.push_back(Entry{key, value, true});
   char native[kPathChars];
   NativePath(file, native, sizeof native);
   FILE* f = std::fopen(native, "wb");
   if (f == nullptr) return false;
-  for (const Section& s : sections) {
-    std::fprintf(f, "[%s]\r\n", s.name.c_str());
-    for (const Entry& e : s.entries) {
-      if (e.hasValue) {
-        std::fprintf(f, "%s=%s\r\n", e.key.c_str(), e.value.c_str());
-      } else {
-        std::fprintf(f, "%s\r\n", e.key.c_str());
-      }
-    }
-  }
+  for (const std::string& line : lines) std::fprintf(f, "%s\r\n", line.c_str());
   return std::fclose(f) == 0;
 }

@@ -150,10 +150,10 @@ void ClockTooltipText(ClockRecord* clock, int dateFormat, char* out, size_t size
                 t.isdst ? "(d)" : "");
 }
 
-void ZoneRowText(ZoneState* state, const char* rule, char* out, size_t size) {
+void ZoneRowText(ZoneState* state, const char* rule, UtcInstant now, char* out, size_t size) {
   SetZoneRule(state, rule);
   BrokenDownTime t{};
-  ZoneLocalTime(state, CurrentInstant(), &t);
+  ZoneLocalTime(state, now, &t);
   std::snprintf(out, size, "%02d:%02d %-4s %3s %02d %3s %s", t.hour, t.min,
                 state->currentAbbrev[t.isdst ? 1 : 0], Pick(kShortDayNames, 7, t.wday), t.mday,
                 Pick(kShortMonthNames, 12, t.mon), t.isdst ? "(d)" : "");

@@ -31,4 +31,5 @@ void RefreshClockTexts();
 
 void DateText(int dateFormat, const BrokenDownTime& t, char* out, size_t size);
 void ClockTooltipText(ClockRecord* clock, int dateFormat, char* out, size_t size);
-void ZoneRowText(ZoneState* state, const char* rule, char* out, size_t size);
+// The row of one zone at instant now (one instant for a whole list).
+void ZoneRowText(ZoneState* state, const char* rule, UtcInstant now, char* out, size_t size);

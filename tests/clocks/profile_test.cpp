@@ -138,6 +138,28 @@ TEST_F(ProfileTest, MissingFileGivesDefaults) {
   EXPECT_EQ(ProfileInt(missing.c_str(), "A", "k", 5), 5);
 }
 
+TEST_F(ProfileTest, WritingKeepsCommentsAndOtherLines) {
+  const std::string out = folder_ + "\\kept.ini";
+  testfiles::WriteBytes(out, "; exported settings\r\n\r\n[Horlix]\r\nA=1\r\n\r\n[Other]\r\nB=2\r\n");
+  ASSERT_TRUE(ProfileWriteString(out.c_str(), "Horlix", "C", "3"));
+  ASSERT_TRUE(ProfileWriteString(out.c_str(), "horlix", "a", "9"));
+  ASSERT_TRUE(ProfileWriteString(out.c_str(), "New", "D", "4"));
+  FILE* f = std::fopen(testfiles::Native(out).c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  char buffer[512] = {};
+  std::fread(buffer, 1, sizeof buffer - 1, f);
+  std::fclose(f);
+  const std::string text = buffer;
+  EXPECT_EQ(text.find("; exported settings"), 0u) << text;
+  EXPECT_NE(text.find("B=2"), std::string::npos) << text;
+  EXPECT_EQ(ProfileInt(out.c_str(), "Horlix", "A", 0), 9);
+  EXPECT_EQ(ProfileInt(out.c_str(), "Horlix", "C", 0), 3);
+  EXPECT_EQ(ProfileInt(out.c_str(), "Other", "B", 0), 2);
+  EXPECT_EQ(ProfileInt(out.c_str(), "New", "D", 0), 4);
+  // C went into [Horlix], not after [Other].
+  EXPECT_LT(text.find("C=3"), text.find("[Other]")) << text;
+}
+
 TEST_F(ProfileTest, WriteThenRead) {
   const std::string out = folder_ + "\\written.ini";
   ASSERT_TRUE(ProfileWriteString(out.c_str(), "Horlix", "DateFormat", "2"));

@@ -5,8 +5,21 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace testfiles {
+
+inline long ProcessId() {
+#ifdef _WIN32
+  return static_cast<long>(_getpid());
+#else
+  return static_cast<long>(getpid());
+#endif
+}
 
 // The real path of a Windows-style one on this platform.
 inline std::string Native(std::string path) {
@@ -20,7 +33,10 @@ inline std::string Native(std::string path) {
 
 // A fresh, empty folder under the system's temporary folder.
 inline std::string FreshFolder(const std::string& name) {
-  std::filesystem::path p = std::filesystem::temp_directory_path() / ("horlix-test-" + name);
+  // One folder per process: the plain and the sanitizer runs of a test may
+  // run at the same time.
+  std::filesystem::path p = std::filesystem::temp_directory_path() /
+                            ("horlix-test-" + name + "-" + std::to_string(ProcessId()));
   std::filesystem::remove_all(p);
   std::filesystem::create_directories(p);
   std::string s = p.string();

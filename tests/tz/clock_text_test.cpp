@@ -184,15 +184,15 @@ TEST_F(FixedClockTest, ZoneRows) {
   FixWallClock(1720000000, nullptr);  // 2024-07-03T09:46:40Z, a Wednesday
   ZoneState* z = CreateZoneState();
   char row[kZoneRowChars];
-  ZoneRowText(z, "CET-1CEST,M3.5.0,M10.5.0/3", row, sizeof row);
+  ZoneRowText(z, "CET-1CEST,M3.5.0,M10.5.0/3", CurrentInstant(), row, sizeof row);
   EXPECT_STREQ(row, "11:46 CEST Wed 03 Jul (d)");
-  ZoneRowText(z, "AWST-8", row, sizeof row);
+  ZoneRowText(z, "AWST-8", CurrentInstant(), row, sizeof row);
   EXPECT_STREQ(row, "17:46 AWST Wed 03 Jul ");
-  ZoneRowText(z, "GMT0", row, sizeof row);
+  ZoneRowText(z, "GMT0", CurrentInstant(), row, sizeof row);
   EXPECT_STREQ(row, "09:46 GMT  Wed 03 Jul ");
-  ZoneRowText(z, "not a zone", row, sizeof row);
+  ZoneRowText(z, "not a zone", CurrentInstant(), row, sizeof row);
   EXPECT_STREQ(row, "09:46 GMT  Wed 03 Jul ");
-  ZoneRowText(z, (std::string(60, 'Z') + "-1").c_str(), row, sizeof row);
+  ZoneRowText(z, (std::string(60, 'Z') + "-1").c_str(), CurrentInstant(), row, sizeof row);
   EXPECT_EQ(std::strlen(row), kZoneRowChars - 1);
   DestroyZoneState(&z);
 }

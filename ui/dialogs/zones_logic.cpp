@@ -4,6 +4,7 @@
 
 #include "clocks/zone_file.h"
 #include "tz/fatal.h"
+#include "tz/wall_clock.h"
 #include "tz/zone.h"
 
 ZoneSortState ZonesSort = {{0, 0, 0}, 0};
@@ -23,12 +24,13 @@ void FillZoneRows(ZoneRows* rows) {
   if (rows->rows == nullptr) FatalOutOfMemory("calloc failed to allocate memory.");
   // One state serves every row: each zone costs one parse and one query.
   ZoneState* state = CreateZoneState();
+  const UtcInstant now = CurrentInstant();
   int32_t i = 0;
   for (const ZoneEntry* z = ZoneList; z != nullptr && i < count; z = z->next, ++i) {
     ZoneRow& row = rows->rows[i];
     row.name = z->name;
     row.rule = z->tz;
-    ZoneRowText(state, z->tz, row.timeText, sizeof row.timeText);
+    ZoneRowText(state, z->tz, now, row.timeText, sizeof row.timeText);
   }
   rows->count = i;
   DestroyZoneState(&state);

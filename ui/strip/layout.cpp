@@ -182,9 +182,10 @@ int32_t MeasureStrip() {
   int32_t total = 0;
   for (int i = 0; i < Clocks.N; ++i) {
     ClockRecord& clock = Clocks.clocks[i];
-    const int index = clock.Type * 4 + clock.Format;
-    const int32_t timeWidth =
-        (index >= 0 && index < 12 ? Strip.templateWidths[index] : 0) + 2 * Strip.timeSpaceWidth;
+    // Unknown formats show as format 0, so they measure as it too.
+    const int type = (clock.Type >= 0 && clock.Type <= 2) ? clock.Type : 0;
+    const int format = (clock.Format >= 0 && clock.Format <= 3) ? clock.Format : 0;
+    const int32_t timeWidth = Strip.templateWidths[type * 4 + format] + 2 * Strip.timeSpaceWidth;
     const int32_t titleWidth = Strip.titleWidths[i] + 3 * Strip.titleSpaceWidth;
     clock.Width = timeWidth > titleWidth ? timeWidth : titleWidth;
     total += clock.Width;

@@ -50,8 +50,7 @@ void ApplyTrayIconSetting() {
     SetTrayCallback();
   } else if (Tray.icon != nullptr) {
     RemoveTrayIcon(MainWindow.window);
-    DestroyIcon(Tray.icon);
-    Tray.icon = nullptr;
+    Tray.icon = nullptr;  // a shared icon: the system releases it
   }
 }
 
