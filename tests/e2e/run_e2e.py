@@ -6,13 +6,15 @@ Usage: run_e2e.py SCENARIO      (run_e2e.py --list names them)
 Environment: HORLIX_WINDOWS_BIN (the Windows tree's bin folder with horlix.exe
 and horlix-driver.exe), HORLIX_SOURCE_DIR (the project), HORLIX_E2E_DIR (a
 work folder inside the build tree: the suite's Wine prefix, the program
-folder, logs), DISPLAY (an X display; test.sh provides Xvfb).
+folder, logs).
 
 Each scenario lays out a program folder like an installation (horlix.exe and
 the shipped horlixtz.ini), wipes the program's registry key in the suite's own
 Wine prefix, starts horlix.exe in the background and acts on it through
 horlix-driver.exe: window messages, the registry, the clipboard and the
-screen. Exit code 0 = passed, 1 = failed, 77 = skipped (no program or display).
+screen. Each scenario runs on a virtual display of its own (Xvfb), or on
+DISPLAY when Xvfb is missing. Exit code 0 = passed, 1 = failed, 77 = skipped
+(no program or no display).
 """
 
 import datetime
@@ -90,6 +92,33 @@ def detached(args, timeout):
                    check=False)
 
 
+# ---------------------------------------------------------------- the display
+
+def start_private_display():
+    """A virtual display of the scenario's own: the scenarios move the mouse
+    pointer and put topmost windows on the screen, which must not disturb
+    other tests that run at the same time on the shared display."""
+    if shutil.which("Xvfb") is None:
+        return None
+    for n in range(150, 200):
+        if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
+            continue
+        proc = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1280x800x24",
+                                 "-nolisten", "tcp"], stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+        end = time.time() + 5
+        while time.time() < end and proc.poll() is None:
+            if os.path.exists("/tmp/.X11-unix/X%d" % n):
+                ENV["DISPLAY"] = ":%d" % n
+                time.sleep(0.1)
+                return proc
+            time.sleep(0.05)
+        proc.kill()
+        proc.wait(timeout=10)
+    return None
+
+
 # ---------------------------------------------------------------- the prefix
 
 def prepare_prefix():
@@ -111,6 +140,13 @@ def prepare_prefix():
     # with our streams detached (see above).
     detached(["wineserver", "-p30"], 30)
     detached(["wine", "cmd", "/c", "exit"], 120)
+
+
+def stop_wineserver():
+    """Ends every program of the prefix and waits until the server has gone
+    (and saved the registry), so that the next scenario starts a new one."""
+    detached(["wineserver", "-k"], 30)
+    detached(["wineserver", "-w"], 30)
 
 
 def appdata_horlix_dirs():
@@ -406,7 +442,7 @@ def cleanup_programs():
         drive("close-message", "--", "wait-gone", 5, may_fail=True)
         code, lines = drive("find", may_fail=True)
         if code == 0:
-            detached(["wineserver", "-k"], 30)
+            stop_wineserver()
             prepare_prefix()
 
 
@@ -996,12 +1032,14 @@ def main():
         if not os.path.isfile(path):
             print("skipped: %s has not been built" % path)
             return SKIP
-    if not os.environ.get("DISPLAY"):
-        print("skipped: no DISPLAY (test.sh starts Xvfb)")
+    xvfb = start_private_display()
+    if xvfb is None and not os.environ.get("DISPLAY"):
+        print("skipped: no Xvfb and no DISPLAY")
         return SKIP
     os.makedirs(WORK, exist_ok=True)
     started = time.time()
     try:
+        log("display", ENV.get("DISPLAY"))
         prepare_prefix()
         cleanup_programs()
         for path in appdata_horlix_dirs():
@@ -1019,6 +1057,14 @@ def main():
     finally:
         for p in STARTED:
             p.kill()
+        if xvfb is not None:
+            # The prefix's services are tied to this display: end them with it.
+            stop_wineserver()
+            xvfb.terminate()  # lets it remove its socket and lock file
+            try:
+                xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                xvfb.kill()
     log("passed in %.1f s" % (time.time() - started))
     return 0
 
