@@ -94,12 +94,35 @@ def detached(args, timeout):
 
 # ---------------------------------------------------------------- the display
 
+XVFB_PID = os.path.join(WORK, "xvfb.pid")
+
+
+def stop_stale_display():
+    """The Xvfb of a run that was killed before it could end it (a CTest
+    timeout, say), found by the pid and display that run wrote down."""
+    try:
+        with open(XVFB_PID) as f:
+            pid, display = f.read().split()
+        with open("/proc/%s/cmdline" % pid, "rb") as f:
+            cmdline = f.read().split(b"\0")
+        if cmdline[0].endswith(b"Xvfb") and display.encode() in cmdline:
+            os.kill(int(pid), 15)
+            time.sleep(0.3)
+    except (OSError, ValueError):
+        pass
+    try:
+        os.remove(XVFB_PID)
+    except OSError:
+        pass
+
+
 def start_private_display():
     """A virtual display of the scenario's own: the scenarios move the mouse
     pointer and put topmost windows on the screen, which must not disturb
     other tests that run at the same time on the shared display."""
     if shutil.which("Xvfb") is None:
         return None
+    stop_stale_display()
     for n in range(150, 200):
         if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
             continue
@@ -111,6 +134,8 @@ def start_private_display():
         while time.time() < end and proc.poll() is None:
             if os.path.exists("/tmp/.X11-unix/X%d" % n):
                 ENV["DISPLAY"] = ":%d" % n
+                with open(XVFB_PID, "w") as f:
+                    f.write("%d :%d\n" % (proc.pid, n))
                 time.sleep(0.1)
                 return proc
             time.sleep(0.05)
@@ -136,6 +161,8 @@ def prepare_prefix():
         detached(["wineserver", "-w"], 60)
         with open(ready, "w") as f:
             f.write("ok\n")
+    # A server left from a run that was cut short belongs to another display.
+    stop_wineserver()
     # Keep the server a little past each program, and boot the services now
     # with our streams detached (see above).
     detached(["wineserver", "-p30"], 30)
@@ -228,7 +255,7 @@ def cells():
     """Per clock cell of the time row: pixel counts by colour."""
     out = []
     for w in words(drive("pixels"), "cell"):
-        counts = {}
+        counts = {"rows": int(w[4]) - int(w[2])}
         for item in w[5:]:
             key, value = item.split("=")
             counts[key] = int(value)
@@ -257,22 +284,20 @@ def wait_colours(expected, seconds=5):
 
 
 def colours_from(counts_list):
+    """The palette colour of each cell's text: the one with most pixels, at
+    least 20 of them (a cell's raised edge draws one column of white on its
+    left side, which does not count)."""
     result = []
     for counts in counts_list:
         best, best_n = None, 0
         for colour in (LIGHT_BLUE, GREEN, YELLOW, RED, WHITE):
             n = counts[colour]
             if colour == WHITE:
-                n -= WHITE_EDGE_ALLOWANCE
+                n -= counts["rows"]  # the white inner line of the left edge
             if n > best_n:
                 best, best_n = colour, n
         result.append(best if best_n >= 20 else None)
     return result
-
-
-# A cell's raised edges use the system's white highlight on its left side;
-# a cell with white text has far more white pixels than that.
-WHITE_EDGE_ALLOWANCE = 40
 
 
 def reg():
@@ -1032,12 +1057,15 @@ def main():
         if not os.path.isfile(path):
             print("skipped: %s has not been built" % path)
             return SKIP
+    os.makedirs(WORK, exist_ok=True)
     xvfb = start_private_display()
     if xvfb is None and not os.environ.get("DISPLAY"):
         print("skipped: no Xvfb and no DISPLAY")
         return SKIP
-    os.makedirs(WORK, exist_ok=True)
     started = time.time()
+    shot = os.path.join(WORK, "%s-failure.bmp" % sys.argv[1])
+    if os.path.exists(shot):
+        os.remove(shot)
     try:
         log("display", ENV.get("DISPLAY"))
         prepare_prefix()
@@ -1049,7 +1077,6 @@ def main():
         scenario()
     except Failure as failure:
         log("FAILED:", failure)
-        shot = os.path.join(WORK, "%s-failure.bmp" % sys.argv[1])
         drive("shot", "Z:" + shot.replace("/", "\\"), may_fail=True)
         log("screenshot of the strip:", shot)
         log("windows:", " / ".join(drive("windows", "all", may_fail=True)[1]))
@@ -1065,6 +1092,7 @@ def main():
                 xvfb.wait(timeout=10)
             except subprocess.TimeoutExpired:
                 xvfb.kill()
+            stop_stale_display()
     log("passed in %.1f s" % (time.time() - started))
     return 0
 
