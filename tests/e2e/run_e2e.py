@@ -18,6 +18,7 @@ DISPLAY when Xvfb is missing. Exit code 0 = passed, 1 = failed, 77 = skipped
 """
 
 import datetime
+import fcntl
 import os
 import re
 import shutil
@@ -1058,6 +1059,22 @@ def main():
             print("skipped: %s has not been built" % path)
             return SKIP
     os.makedirs(WORK, exist_ok=True)
+    # One scenario at a time on this prefix, also across CTest runs (two
+    # test.sh runs on the same build tree would wipe each other's registry
+    # and stop each other's server).
+    lock = open(os.path.join(WORK, "e2e.lock"), "w")
+    waited = time.time()
+    while True:
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            break
+        except OSError:
+            if time.time() - waited > 400:
+                print("FAILED: another run held the e2e prefix for 400 s")
+                return 1
+            time.sleep(0.2)
+    if time.time() - waited > 1:
+        log("waited %.1f s for another run's scenario" % (time.time() - waited))
     xvfb = start_private_display()
     if xvfb is None and not os.environ.get("DISPLAY"):
         print("skipped: no Xvfb and no DISPLAY")
