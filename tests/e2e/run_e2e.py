@@ -36,6 +36,8 @@ PREFIX = os.path.join(WORK, "wineprefix")
 PROG = os.path.join(WORK, "prog")
 HORLIX = os.path.join(BIN, "horlix.exe")
 DRIVER = os.path.join(BIN, "horlix-driver.exe")
+# The scenarios run copies: a build running meanwhile may relink the originals.
+DRIVER_COPY = os.path.join(WORK, "driver", "horlix-driver.exe")
 
 # Colours of the default clocks (COLORREF 0x00BBGGRR, as the driver names them).
 LIGHT_BLUE, GREEN, YELLOW, RED, WHITE = "FFFF00", "00FF00", "00FFFF", "0000FF", "FFFFFF"
@@ -189,6 +191,8 @@ def appdata_horlix_dirs():
 
 
 def layout_program_folder():
+    os.makedirs(os.path.dirname(DRIVER_COPY), exist_ok=True)
+    shutil.copy2(DRIVER, DRIVER_COPY)
     shutil.rmtree(PROG, ignore_errors=True)
     os.makedirs(PROG)
     shutil.copy2(HORLIX, PROG)
@@ -200,7 +204,7 @@ def layout_program_folder():
 def drive(*args, timeout=60, may_fail=False):
     """Runs horlix-driver.exe with commands separated by "--"; returns its
     output lines."""
-    cmd = ["wine", DRIVER] + [str(a) for a in args]
+    cmd = ["wine", DRIVER_COPY] + [str(a) for a in args]
     try:
         done = subprocess.run(cmd, env=ENV, stdin=subprocess.DEVNULL, capture_output=True,
                               timeout=timeout, check=False)
@@ -1085,11 +1089,11 @@ def main():
         os.remove(shot)
     try:
         log("display", ENV.get("DISPLAY"))
+        layout_program_folder()
         prepare_prefix()
         cleanup_programs()
         for path in appdata_horlix_dirs():
             shutil.rmtree(path, ignore_errors=True)
-        layout_program_folder()
         log("scenario", sys.argv[1])
         scenario()
     except Failure as failure:
