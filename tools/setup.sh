@@ -5,7 +5,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-tools
-          wine wine64 xvfb xauth x11-utils python3 openssl libssl-dev tzdata)
+          wine wine64 xvfb xauth x11-utils python3 openssl libssl-dev tzdata
+          clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
@@ -23,8 +24,13 @@ root=$(pwd)
 cmake -S . -B build/windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
       -DCMAKE_BUILD_TYPE=Release -DHORLIX_WERROR=ON ${HORLIX_CMAKE_ARGS:-} >/dev/null
 cmake --build build/windows -j"$jobs"
+# The fuzz targets: clang with libFuzzer, ASan and UBSan, in a tree of their own.
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHORLIX_FUZZ=ON \
+      -DHORLIX_WERROR=ON >/dev/null
+cmake --build build/fuzz -j"$jobs"
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Release -DHORLIX_WERROR=ON \
-      -DHORLIX_WINDOWS_BUILD_DIR="$root/build/windows" ${HORLIX_CMAKE_ARGS:-} >/dev/null
+      -DHORLIX_WINDOWS_BUILD_DIR="$root/build/windows" -DHORLIX_FUZZ_BUILD_DIR="$root/build/fuzz" \
+      ${HORLIX_CMAKE_ARGS:-} >/dev/null
 cmake --build build/native -j"$jobs"
 
 # A Wine prefix of our own inside the build folder, made once and reused.
