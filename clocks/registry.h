@@ -32,3 +32,8 @@ int32_t RegistryDeleteTree(const char* keyPath);
 // The in-memory store only: forget everything, and make writes fail.
 void MemoryRegistryClear();
 void MemoryRegistryFailWrites(int32_t error);
+// Makes only one change fail: the one numbered index (0 = the next write or
+// value deletion from now) fails with error; index -1 switches it off.
+void MemoryRegistryFailChangeAt(int32_t index, int32_t error);
+// Writes and value deletions tried since the store was last cleared.
+int32_t MemoryRegistryChangeCount();

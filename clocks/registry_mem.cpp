@@ -25,6 +25,17 @@ struct Value {
 using Key = std::map<std::string, Value, NoCase>;
 std::map<std::string, Key, NoCase> gKeys;
 int32_t gWriteError = 0;
+int32_t gChanges = 0;         // writes and deletions tried
+int32_t gFailAt = -1;         // the change that fails, counted like gChanges
+int32_t gFailAtError = 0;
+
+// The error a change is refused with, or 0; counts the change.
+int32_t NextChangeError() {
+  const int32_t index = gChanges++;
+  if (gWriteError != 0) return gWriteError;
+  if (index == gFailAt) return gFailAtError;
+  return 0;
+}
 
 }  // namespace
 
@@ -47,14 +58,14 @@ int32_t RegistryRead(const char* keyPath, const char* name, uint32_t* type, void
 
 int32_t RegistryWrite(const char* keyPath, const char* name, uint32_t type, const void* data,
                       uint32_t size) {
-  if (gWriteError != 0) return gWriteError;
+  if (const int32_t error = NextChangeError()) return error;
   const auto* p = static_cast<const unsigned char*>(data);
   gKeys[keyPath][name ? name : ""] = Value{type, std::vector<unsigned char>(p, p + size)};
   return 0;
 }
 
 int32_t RegistryDeleteValue(const char* keyPath, const char* name) {
-  if (gWriteError != 0) return gWriteError;
+  if (const int32_t error = NextChangeError()) return error;
   auto key = gKeys.find(keyPath);
   if (key == gKeys.end()) return kRegErrorFileNotFound;
   return key->second.erase(name ? name : "") ? 0 : kRegErrorFileNotFound;
@@ -78,6 +89,15 @@ int32_t RegistryDeleteTree(const char* keyPath) {
 void MemoryRegistryClear() {
   gKeys.clear();
   gWriteError = 0;
+  gChanges = 0;
+  gFailAt = -1;
 }
 
 void MemoryRegistryFailWrites(int32_t error) { gWriteError = error; }
+
+void MemoryRegistryFailChangeAt(int32_t index, int32_t error) {
+  gFailAt = index < 0 ? -1 : gChanges + index;
+  gFailAtError = error;
+}
+
+int32_t MemoryRegistryChangeCount() { return gChanges; }

@@ -45,3 +45,5 @@ int32_t RegistryDeleteTree(const char* keyPath) {
 
 void MemoryRegistryClear() {}
 void MemoryRegistryFailWrites(int32_t) {}
+void MemoryRegistryFailChangeAt(int32_t, int32_t) {}
+int32_t MemoryRegistryChangeCount() { return 0; }
