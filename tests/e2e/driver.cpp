@@ -8,6 +8,7 @@
 // standard error and ends the run with exit code 1 (2 for a usage mistake).
 // Every wait is bounded by the seconds it is given.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -1164,6 +1165,133 @@ int CmdSleep(const Args& a) {
   return 0;
 }
 
+// ---- soak: the program's resources and its painting over time ----
+// (used by tests/soak/run_soak.py)
+
+struct WindowCount {
+  DWORD pid;
+  int count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM param) {
+  ++reinterpret_cast<WindowCount*>(param)->count;
+  return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND window, LPARAM param) {
+  auto* c = reinterpret_cast<WindowCount*>(param);
+  if (ProcessOf(window) != c->pid) return TRUE;
+  ++c->count;
+  EnumChildWindows(window, CountChild, param);
+  return TRUE;
+}
+
+// resources: what the program holds: GDI and USER objects (-1 where the
+// system does not count them), private and working-set bytes, kernel
+// handles, and its windows (top-level and child).
+int CmdResources(const Args&) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  const DWORD pid = ProcessOf(w);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (process == nullptr) return Fail("cannot open the program's process");
+  long objects[2];
+  const DWORD kinds[2] = {GR_GDIOBJECTS, GR_USEROBJECTS};
+  for (int i = 0; i < 2; ++i) {
+    SetLastError(0);
+    const DWORD n = GetGuiResources(process, kinds[i]);
+    objects[i] = n == 0 && GetLastError() != 0 ? -1 : static_cast<long>(n);
+  }
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                            sizeof memory)) {
+    CloseHandle(process);
+    return Fail("GetProcessMemoryInfo failed");
+  }
+  DWORD handles = 0;
+  if (!GetProcessHandleCount(process, &handles)) handles = 0;
+  CloseHandle(process);
+  WindowCount windows = {pid, 0};
+  EnumWindows(CountTop, reinterpret_cast<LPARAM>(&windows));
+  std::printf("resources pid=%lu gdi=%ld user=%ld private=%llu working=%llu handles=%lu windows=%d\n",
+              static_cast<unsigned long>(pid), objects[0], objects[1],
+              static_cast<unsigned long long>(memory.PrivateUsage),
+              static_cast<unsigned long long>(memory.WorkingSetSize),
+              static_cast<unsigned long>(handles), windows.count);
+  std::fflush(stdout);
+  return 0;
+}
+
+// ticks SECONDS: samples the time row of every cell about every 50 ms for
+// SECONDS and prints per cell how often its pixels changed and the longest
+// stretch without a change, so a clock showing seconds proves that every
+// second was painted. "ticks" gives the samples and the longest sampling gap.
+int CmdTicks(const Args& a) {
+  long seconds = 0;
+  if (!IntArg(a, 1, &seconds) || seconds < 1 || seconds > 120) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  static ButtonList list;
+  CollectButtons(w, &list);
+  RECT client;
+  GetClientRect(w, &client);
+  struct Watch {
+    unsigned long long hash;
+    DWORD lastChange;
+    DWORD longest;
+    long changes;
+  };
+  static Watch watch[kMaxButtons];
+  const DWORD start = GetTickCount();
+  const DWORD end = start + static_cast<DWORD>(seconds) * 1000;
+  DWORD lastSample = start;
+  DWORD longestSample = 0;
+  long samples = 0;
+  while (static_cast<LONG>(end - GetTickCount()) > 0) {
+    Capture cap;
+    if (!CaptureWindow(w, &cap)) return Fail("screen capture failed");
+    const DWORD now = GetTickCount();
+    for (int i = 0; i < list.count; ++i) {
+      const ButtonInfo& b = list.items[i];
+      unsigned long long hash = 1469598103934665603ull;
+      const int top = b.client.bottom > 0 ? b.client.bottom : 0;
+      for (int y = top; y < cap.height && y < client.bottom; ++y) {
+        for (int x = b.client.left < 0 ? 0 : b.client.left; x < b.client.right && x < cap.width; ++x) {
+          hash = (hash ^ cap.pixels[static_cast<size_t>(y) * cap.width + x]) * 1099511628211ull;
+        }
+      }
+      Watch& k = watch[i];
+      if (samples == 0) {
+        k = Watch{hash, now, 0, 0};
+      } else if (hash != k.hash) {
+        if (now - k.lastChange > k.longest) k.longest = now - k.lastChange;
+        k.hash = hash;
+        k.lastChange = now;
+        ++k.changes;
+      }
+    }
+    std::free(cap.pixels);
+    if (samples > 0 && now - lastSample > longestSample) longestSample = now - lastSample;
+    lastSample = now;
+    ++samples;
+    Sleep(50);
+  }
+  const DWORD stop = GetTickCount();
+  for (int i = 0; i < list.count; ++i) {
+    Watch& k = watch[i];
+    if (stop - k.lastChange > k.longest) k.longest = stop - k.lastChange;
+    std::printf("tick-cell %d %ld %lu\n", list.items[i].id, k.changes,
+                static_cast<unsigned long>(k.longest));
+  }
+  std::printf("ticks %ld %lu %lu\n", samples, static_cast<unsigned long>(stop - start),
+              static_cast<unsigned long>(longestSample));
+  std::fflush(stdout);
+  return 0;
+}
+
+// ---- end of the soak commands ----
+
 struct Command {
   const char* name;
   int (*run)(const Args&);
@@ -1205,6 +1333,9 @@ const Command kCommands[] = {
     {"screen", CmdScreen},
     {"windows", CmdWindows},
     {"sleep", CmdSleep},
+    // soak
+    {"resources", CmdResources},
+    {"ticks", CmdTicks},
 };
 
 int RunOne(const Args& a) {
