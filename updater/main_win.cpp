@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
   // Started from a download folder: never load a DLL planted beside us.
   SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   const UpdaterPlatform platform = {Fetch,       TempFolder, DeleteOutput, WriteOutput,
-                                    ErrorText,   WaitForKey, stdout,       stderr};
+                                    ErrorText,   WaitForKey, stdout,       stderr,
+                                    nullptr,     nullptr};
   return RunUpdater(argc, argv, HORLIX_WEB_SITE, platform);
 }

@@ -11,6 +11,18 @@ namespace {
 
 constexpr size_t kPathChars = 260;
 
+void* Allocate(const UpdaterPlatform& p, size_t size) {
+  return p.allocate != nullptr ? p.allocate(size) : std::malloc(size);
+}
+
+void Release(const UpdaterPlatform& p, void* block) {
+  if (p.release != nullptr) {
+    p.release(block);
+  } else {
+    std::free(block);
+  }
+}
+
 int Cancel(const UpdaterPlatform& p, const char* reason) {
   std::fprintf(p.err, "\nERROR: %s: upgrade cancelled.\n", reason);
   std::fprintf(p.out, "Press any key to close this window...");
@@ -24,11 +36,11 @@ void PrintSystemError(const UpdaterPlatform& p, int32_t code) {
   text[0] = '\0';
   p.errorText(code, text, sizeof text);
   const size_t size = std::strlen(text) + 40;
-  char* line = static_cast<char*>(std::malloc(size));
+  char* line = static_cast<char*>(Allocate(p, size));
   if (line == nullptr) return;
   std::snprintf(line, size, "Failed with error %d: %s", static_cast<int>(code), text);
   std::fprintf(p.err, "\n%s\n", line);
-  std::free(line);
+  Release(p, line);
 }
 
 void Say(const UpdaterPlatform& p, const char* text) {
@@ -81,11 +93,11 @@ int RunUpdater(int argc, const char* const* argv, const char* webSite,
 
   Say(p, "Downloading installation file...");
   const uint32_t size = static_cast<uint32_t>(info.size);
-  auto* installer = static_cast<unsigned char*>(std::malloc(size > 0 ? size : 1));
+  auto* installer = static_cast<unsigned char*>(Allocate(p, size > 0 ? size : 1));
   if (installer == nullptr) return Cancel(p, "Failed to download installation file");
   received = size;
   if (const int32_t rc = p.fetch(info.url, installer, &received)) {
-    std::free(installer);
+    Release(p, installer);
     PrintSystemError(p, rc);
     return Cancel(p, "Failed to download installation file");
   }
@@ -96,11 +108,11 @@ int RunUpdater(int argc, const char* const* argv, const char* webSite,
   unsigned char differ = 0;
   for (int i = 0; i < 16; ++i) differ |= static_cast<unsigned char>(digest[i] ^ info.digest[i]);
   if (differ != 0) {
-    std::free(installer);
+    Release(p, installer);
     return Cancel(p, "Download is invalid");
   }
   const bool written = p.writeFile(path, installer, received);
-  std::free(installer);
+  Release(p, installer);
   if (!written) {
     p.deleteFile(path);
     return Cancel(p, "Failed to create a new temp file. Update aborted.");

@@ -21,6 +21,9 @@ struct UpdaterPlatform {
   void (*waitForKey)();
   FILE* out;
   FILE* err;
+  // The installer's buffer and the error line's; null for malloc and free.
+  void* (*allocate)(size_t size);
+  void (*release)(void* block);
 };
 
 constexpr const char* kInfoFilePath = "/horlix/upd/horlixquicki-sig.txt";

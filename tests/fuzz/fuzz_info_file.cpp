@@ -156,7 +156,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* out = std::fopen("/dev/null", "w");
   FILE* err = std::fopen("/dev/null", "w");
   const UpdaterPlatform platform = {FakeFetch, FakeTemp, FakeDelete, FakeWrite,
-                                    FakeErrorText, FakeKey, out, err};
+                                    FakeErrorText, FakeKey, out, err, nullptr, nullptr};
   const char* argv[] = {"horlixupdater", "C:\\Out\\setup.exe"};
   const int rc = RunUpdater(2, argv, kSite, platform);
   std::fclose(out);

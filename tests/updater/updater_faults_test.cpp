@@ -1,7 +1,7 @@
 // Fault injection into the updater: each step of its platform table failing
 // (no temporary folder, each fetch refused or cut short, the file write
-// failing, the old file that cannot be deleted) and each memory request of
-// the big-number library failing during a genuine run. For each: the exact
+// failing, the old file that cannot be deleted, the flow's own memory) and
+// each memory request of the big-number library failing during a genuine run. For each: the exact
 // progress and error text, the exit code, the key press, and no installer
 // left at the output path.
 #include <gtest/gtest.h>
@@ -91,6 +91,19 @@ std::string ReadAll(FILE* f) {
 
 FILE* gOut = nullptr;  // the run's progress, for the fatal report
 
+// The flow's own memory (the installer's buffer, the error line).
+size_t gBlocks = 0;
+size_t gBlocksReleased = 0;
+size_t gBlockFailAt = 0;  // 1-based; 0 = none fails
+void* FlowAllocate(size_t size) {
+  if (++gBlocks == gBlockFailAt) return nullptr;
+  return std::malloc(size);
+}
+void FlowRelease(void* block) {
+  ++gBlocksReleased;
+  std::free(block);
+}
+
 class UpdaterFaults : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -121,7 +134,9 @@ class UpdaterFaults : public ::testing::Test {
     FILE* err = std::tmpfile();
     gOut = out;
     const UpdaterPlatform platform = {Fetch, TempFolder, DeleteFile, WriteFile,
-                                      ErrorText, WaitForKey, out, err};
+                                      ErrorText, WaitForKey, out, err,
+                                      countBlocks_ ? FlowAllocate : nullptr,
+                                      countBlocks_ ? FlowRelease : nullptr};
     const char* argv[] = {"horlixupdater", kOutput};
     const int rc = RunUpdater(argc, argv, kSite, platform);
     out_ = ReadAll(out);
@@ -133,6 +148,7 @@ class UpdaterFaults : public ::testing::Test {
   }
   World world_;
   std::string out_, err_;
+  bool countBlocks_ = false;
 };
 
 constexpr const char kInfoStep[] = "Downloading installation info...";
@@ -195,6 +211,44 @@ TEST_F(UpdaterFaults, EachStepFailing) {
   EXPECT_EQ(Run(), 0) << err_;
   EXPECT_EQ(out_, s4 + " OK\n");
   EXPECT_EQ(world_.files[kOutput], world_.installer);
+}
+
+// The flow's own allocations: the installer's buffer in a genuine run, and
+// the error line after a refused fetch.
+TEST_F(UpdaterFaults, EachAllocationOfTheFlowFailing) {
+  auto cancel = [](const char* reason) {
+    return std::string("\nERROR: ") + reason + ": upgrade cancelled.\n";
+  };
+  const std::string s3 = std::string(kInfoStep) + kVerifyStep + kFileStep;
+  countBlocks_ = true;
+  gBlocks = gBlocksReleased = gBlockFailAt = 0;
+  ASSERT_EQ(Run(), 0) << err_;
+  EXPECT_EQ(gBlocks, 1u) << "the installer's buffer";
+  EXPECT_EQ(gBlocksReleased, 1u);
+
+  // No buffer for the installer: cancelled before fetching it.
+  gBlocks = gBlocksReleased = 0;
+  gBlockFailAt = 1;
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(out_, s3 + kPressKey);
+  EXPECT_EQ(err_, cancel("Failed to download installation file"));
+  EXPECT_EQ(world_.fetches, 1) << "the installer is not fetched";
+  EXPECT_EQ(world_.keys, 1);
+  EXPECT_EQ(world_.files.count(kOutput), 0u);
+
+  // No memory for the error line: the line is left out, the reason is not.
+  world_.faults = Faults{.failFetch = 0, .fetchError = 12029};
+  gBlocks = gBlocksReleased = 0;
+  gBlockFailAt = 1;
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(err_, cancel("Failed to download installation info"));
+  world_.faults = Faults{.failFetch = 1, .fetchError = 12029};
+  gBlocks = gBlocksReleased = 0;
+  gBlockFailAt = 2;
+  EXPECT_EQ(Run(), 1);
+  EXPECT_EQ(err_, cancel("Failed to download installation file"));
+  EXPECT_EQ(gBlocksReleased, 1u) << "the installer's buffer is released";
+  EXPECT_EQ(world_.files.count(kOutput), 0u);
 }
 
 // Deleting the old file is allowed to fail: a verified run still replaces

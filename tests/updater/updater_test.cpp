@@ -109,7 +109,7 @@ class UpdaterTest : public ::testing::Test {
     FILE* out = std::tmpfile();
     FILE* err = std::tmpfile();
     const UpdaterPlatform platform = {FakeFetch, FakeTemp, FakeDelete, FakeWrite,
-                                      FakeErrorText, FakeKey, out, err};
+                                      FakeErrorText, FakeKey, out, err, nullptr, nullptr};
     const char* argv[] = {"horlixupdater", outputPath};
     const int rc = RunUpdater(outputPath ? 2 : 1, argv, kSite, platform);
     out_ = ReadAll(out);
