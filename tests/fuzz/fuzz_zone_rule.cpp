@@ -1,7 +1,8 @@
 // SetZoneRule with arbitrary text, then ZoneLocalTime at arbitrary instants.
 // Besides the sanitizers, every answer is checked: the fields are in range,
 // they are the calendar date of t plus the offset of one of the zone's own
-// types, and the name in force is a terminated text inside the state.
+// types, the name in force is a terminated text inside the state, and a
+// state that held another rule before answers exactly as a new one does.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
@@ -53,8 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // the cache and the reparse after a change are both exercised.
   const std::string first = in.ConsumeRandomLengthString(400);
   const std::string second = in.ConsumeBool() ? first : in.ConsumeRandomLengthString(400);
+  ZoneState* fresh = nullptr;
   for (const std::string* text : {&first, &second}) {
     SetZoneRule(gState, text->c_str());
+    DestroyZoneState(&fresh);
+    fresh = CreateZoneState();
+    SetZoneRule(fresh, text->c_str());
     FUZZ_CHECK(gState->typeCount >= 0 && gState->typeCount <= 2);
     FUZZ_CHECK(gState->transitionCount == 0 || gState->transitionCount == kDstTransitionCount);
     FUZZ_CHECK(NameInState(gState, gState->currentAbbrev[0]));
@@ -71,9 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         default: t = in.ConsumeIntegralInRange<int64_t>(-(int64_t{1} << 40), int64_t{1} << 40);
       }
       BrokenDownTime r;
-      if (ZoneLocalTime(gState, t, &r) != nullptr) CheckAnswer(gState, t, &r);
+      BrokenDownTime f;
+      const bool answered = ZoneLocalTime(gState, t, &r) != nullptr;
+      FUZZ_CHECK(answered == (ZoneLocalTime(fresh, t, &f) != nullptr));
+      if (!answered) continue;
+      CheckAnswer(gState, t, &r);
+      FUZZ_CHECK(std::memcmp(&r, &f, sizeof r) == 0);
+      FUZZ_CHECK(std::strcmp(gState->currentAbbrev[r.isdst], fresh->currentAbbrev[f.isdst]) == 0);
     }
   }
+  DestroyZoneState(&fresh);
   // The direct parser, with and without the last-ditch reading.
   ZoneState* scratch = CreateZoneState();
   const std::string third = in.ConsumeRemainingBytesAsString();
