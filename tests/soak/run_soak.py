@@ -11,7 +11,10 @@ and the same lock. The display is a wide virtual one of its own, so that all
 64 cells (5120 pixels) are on the screen and every one can be checked.
 
 After the warm-up, rounds of 20 s follow until the time is up. Each round
-samples the time row of every cell every ~50 ms (driver "ticks") and then
+first opens and closes the popup menu of one clock and asks for a timestamp
+of another (the question answered Cancel), so that windows, menus and
+message boxes come and go; then it samples the time row of every cell every
+~50 ms (driver "ticks") and then
 reads the program's resources (driver "resources": GDI and USER objects,
 private bytes, kernel handles, windows) and its Linux process's resident
 size. Passes when every clock that shows seconds changed its pixels about
@@ -138,6 +141,16 @@ def ticks(seconds, formats, round_no, report):
     return worst, fewest
 
 
+def churn(round_no):
+    """Windows that come and go: a clock's popup menu, and the timestamp
+    question of another clock, answered Cancel."""
+    e2e.drive("open-menu", round_no % 64, "--", "menu-close")
+    e2e.drive("select-clock", (round_no * 7) % 64, "--", "post-command", 121)
+    lines = e2e.drive("answer", "Save Timestamp to Clipboard?", "Cancel", 10)
+    check(e2e.text_of(lines, "text").startswith("Save timestamp '"),
+          "round %d: menu opened and closed, timestamp question answered" % round_no)
+
+
 def soak(seconds, warmup, report):
     clocks = clock_list()
     formats = [c["Format"] for c in clocks]
@@ -159,6 +172,7 @@ def soak(seconds, warmup, report):
         left = seconds - (time.time() - started)
         length = int(max(5, min(20, left)))
         round_no += 1
+        churn(round_no)
         gap, least = ticks(length, formats, round_no, report)
         worst_gap, fewest = max(worst_gap, gap), min(fewest, least)
         sample = resources(pid)
@@ -178,8 +192,8 @@ def soak(seconds, warmup, report):
         if growth > allowed:
             raise Failure("%s grew by %d (from %d to max %d), allowed %d" %
                           (key, growth, base[key], max(values), allowed))
-    report.append("duration %.0f s, warm-up %d s, %d rounds" % (time.time() - started, warmup,
-                                                               round_no))
+    report.append("duration %.0f s, warm-up %d s, %d rounds, each with a popup menu and a "
+                  "timestamp question opened and closed" % (time.time() - started, warmup, round_no))
     report.append("paint: every clock with seconds changed in each round; fewest changes in a "
                   "round %d, longest unchanged %d ms" % (fewest, worst_gap))
     report.append("at start: %s" % first)
