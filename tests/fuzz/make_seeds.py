@@ -52,6 +52,26 @@ for i, rule in enumerate(rules):
     data += b"\x00"  # the bool: take a second text
     write("zone_rule", "rule%02d" % i, data)
 
+# clock_texts: the local rule, then from the back: "any instant" (1), the
+# instant, DateFormat, the clock count; per clock Type and Format (bool 0:
+# in range), then its rule text from the front.
+def clock_texts(local, rules, instant, date_format):
+    front = text(local) + b"".join(text(r) for r in rules)
+    back = b""
+    for i, _ in enumerate(rules):
+        back = bytes([i % 4, 0, i % 3, 0]) + back  # Format, in range; Type, in range
+    back += bytes([len(rules) - 1])
+    back += struct.pack("<I", (date_format + 2**31) % 2**32)
+    back += struct.pack("<Q", instant + 2**63) + b"\x01"
+    return front + b"marks" + back
+
+
+write("clock_texts", "three", clock_texts(b"CET-1CEST,M3.5.0,M10.5.0/3",
+                                         [b"AWST-8", b"", b"NZST-12NZDT,M9.5.0,M4.1.0/3"],
+                                         1774746000, 1))
+write("clock_texts", "far", clock_texts(b"EST5EDT", [b"IST-5:30", b"GMT0"], -2**62, 2))
+write("clock_texts", "bad_formats", clock_texts(b"", [b"XXX-24:59:59YYY", b"junk"], 0, -7))
+
 # zone_file: a selector byte (bit 0: application-data folder), then the file.
 with open(os.path.join(HERE, "..", "..", "resources", "horlixtz.ini"), "rb") as f:
     shipped = f.read()
