@@ -1035,6 +1035,428 @@ def scenario_settings():
     check(heights[0] < heights[1] < heights[2], "FontSize 0, 1, 2: taller strips %r" % heights)
 
 
+# ---------------------------------------------------------------- dialogs
+
+STATIC_IDS = (-1, 0xFFFF)
+
+
+def dialog_controls(caption):
+    """The dialog's direct children by id (the statics without an id in a
+    list under -1) and the id of the control with the focus."""
+    lines = drive("controls", caption)
+    out = {-1: []}
+    for line in lines:
+        if not line.startswith("control "):
+            continue
+        parts = line.split(" ", 10)
+        c = {"id": int(parts[1]), "class": parts[2], "enabled": parts[3] == "1",
+             "visible": parts[4] == "1", "state": int(parts[5]),
+             "rect": tuple(int(v) for v in parts[6:10]),
+             "text": parts[10] if len(parts) > 10 else ""}
+        if c["id"] in STATIC_IDS:
+            out[-1].append(c)
+        else:
+            out[c["id"]] = c
+    return out, int(words(lines, "focus")[0][0])
+
+
+def combo_items(caption, control):
+    lines = drive("combo-items", caption, control)
+    items = [line.split(" ", 2)[2] if line.count(" ") >= 2 else ""
+             for line in lines if line.startswith("item ")]
+    return items, int(words(lines, "selected")[0][0])
+
+
+def wait_dialog(caption, seconds=15):
+    lines = drive("wait-dialog", caption, seconds)
+    w = words(lines, "dialog")[0]
+    return {"hwnd": w[0], "pid": int(w[1]), "rect": tuple(int(v) for v in w[2:6]),
+            "caption": text_of(lines, "caption")}
+
+
+def wait_no_dialog(caption, seconds=15):
+    drive("wait-no-dialog", caption, seconds)
+
+
+def wait_until(probe, what, seconds=10, interval=0.2):
+    """Polls probe() until it returns something true; returns that."""
+    end = time.time() + seconds
+    value = None
+    while True:
+        value = probe()
+        if value:
+            log("  ok:", what)
+            return value
+        if time.time() > end:
+            raise Failure("%s: not within %d s (last %r)" % (what, seconds, value))
+        time.sleep(interval)
+
+
+def one_line(text):
+    """A text as the driver prints it: control characters become blanks."""
+    return "".join(" " if ord(ch) < 32 else ch for ch in text)
+
+
+def seed_clocks(clocks, extra=()):
+    values = [(".", "N", "dword", len(clocks))]
+    for i, c in enumerate(clocks):
+        values += put_clock(str(i), c)
+    fresh_registry(values + list(extra))
+
+
+def zone_table():
+    """The shipped zone data file: [(name, rule string)] in file order."""
+    zones = []
+    section = None
+    with open(os.path.join(SOURCE, "resources", "horlixtz.ini"), encoding="latin-1") as f:
+        for line in f:
+            line = line.strip()
+            if line.startswith("[") and line.endswith("]"):
+                section = line[1:-1]
+            elif section is not None and line.startswith("TZ="):
+                zones.append((section, line[3:]))
+    return zones
+
+
+def check_platform_sorted(names, what):
+    """A sorted drop-down list orders by the platform's own text comparison,
+    which ignores case and weighs punctuation its own way: check the order of
+    the names made only of letters and slashes, where that comparison agrees
+    with a case-blind byte comparison, and the order of the regions."""
+    plain = [n for n in names if re.fullmatch(r"[A-Za-z/]+", n)]
+    check(len(plain) > len(names) // 2, "%s: most names are letters and slashes" % what)
+    bad = [(a, b) for a, b in zip(plain, plain[1:]) if a.lower() > b.lower()]
+    check_equal(bad, [], "%s: names in alphabetical order" % what)
+    regions = [n.split("/")[0].lower() for n in names]
+    check(regions == sorted(regions), "%s: regions in alphabetical order" % what)
+
+
+PROPS_NEW = "Clock Properties <New>"
+CAUTION = "Changing clock type to use system time"
+LOCAL_CAUTION = ("CAUTION: this setting will use your system's local clock time regardless of the "
+                 "Zone setting.\r\nDo you want to continue?")
+UTC_CAUTION = ("CAUTION: this setting will use your system's UTC (GMT) clock time and will fix "
+               "the Zone setting as 'UTC'.\r\nDo you want to continue?")
+COLOUR_LABELS = ["Green", "Light Blue", "Red", "White", "Yellow"]
+FORMAT_LABELS = ["1 - hh:mm:ss", "2 - h:mm a/p", "3 - hh:mm", "4 - www dd"]
+TITLE_25 = "Twenty-five characters!!!"
+
+
+def props_state(caption):
+    c, focus = dialog_controls(caption)
+    return {"title": c[1004]["text"], "zone": c[1005]["text"], "zone_enabled": c[1005]["enabled"],
+            "zone_index": c[1005]["state"], "format": c[1006]["text"], "colour": c[1007]["text"],
+            "width": c[1009]["text"], "width_enabled": c[1009]["enabled"], "tz": c[1010]["text"],
+            "type": [c[i]["state"] for i in (800, 801, 802)], "focus": focus,
+            "ok": c[1]["text"], "cancel": c[2]["text"], "help": c[110]["text"]}
+
+
+def check_props(caption, expected, what):
+    state = props_state(caption)
+    got = {k: state[k] for k in expected}
+    check_equal(got, expected, what)
+    return state
+
+
+def caution(radio, caption, answer, text):
+    drive("click", caption, radio)
+    lines = drive("answer", CAUTION, answer, 10)
+    check_equal(text_of(lines, "text"), one_line(text), "the caution question")
+    check_equal(text_of(lines, "default"), "Cancel", "Cancel is the caution's default button")
+    drive("no-box", CAUTION, 1)  # one click, one question
+
+
+def ok_props(caption):
+    drive("press", caption, 1)
+    wait_no_dialog(caption)
+
+
+def wait_clocks(n):
+    wait_until(lambda: len(buttons()) == n, "%d title buttons" % n)
+    return drive("wait-ready", 20)
+
+
+def scenario_props():
+    """The clock properties dialog: adding a zone clock and a local clock,
+    editing type, zone, format, colour and title with each caution answered
+    both ways, and the error for a zone clock without a zone."""
+    zones = dict(zone_table())
+    seed_clocks(DEFAULT_CLOCKS)
+    p = start()
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    start_width = rect()["width"]
+    start_widths = widths()
+
+    # A new zone clock.
+    drive("post-command", 104)
+    wait_dialog(PROPS_NEW)
+    check_props(PROPS_NEW, {"title": "<New>", "type": [1, 0, 0], "colour": "Green",
+                            "format": "1 - hh:mm:ss", "zone_index": -1, "zone_enabled": True,
+                            "width_enabled": False, "tz": "", "ok": "OK", "cancel": "Cancel",
+                            "help": "Help"}, "a new clock's dialog opens with the defaults")
+    check_equal(combo_items(PROPS_NEW, 1007), (COLOUR_LABELS, 0), "colour list, sorted")
+    check_equal(combo_items(PROPS_NEW, 1006), (FORMAT_LABELS, 0), "format list")
+    names, sel = combo_items(PROPS_NEW, 1005)
+    check(sorted(names) == sorted(zones) and sel == -1,
+          "the zone list holds every zone (%d), none selected" % len(names))
+    check_platform_sorted(names, "the zone list")
+    drive("select", PROPS_NEW, 1005, "America/Argentina/Buenos_Aires")
+    check_props(PROPS_NEW, {"title": "Argentina/Buenos_Aires"},
+                "a zone name with two slashes proposes country/city")
+    drive("select", PROPS_NEW, 1005, "Asia/Tokyo", "--", "select", PROPS_NEW, 1007, "Red", "--",
+          "select", PROPS_NEW, 1006, "3 - hh:mm")
+    check_props(PROPS_NEW, {"title": "Tokyo", "zone": "Asia/Tokyo", "colour": "Red",
+                            "format": "3 - hh:mm"}, "the choices for Tokyo")
+    ok_props(PROPS_NEW)
+    wait_clocks(4)
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW, RED])
+    w = widths()
+    check_equal(w[:3], start_widths, "the old cells keep their widths")
+    check_equal(rect()["width"], start_width + w[3], "the strip grows by the new cell")
+    drive("send-command", 108)
+    keys = reg()
+    check_equal(keys["."]["N"], 4, "N after adding Tokyo")
+    check_clock_key(keys, 3, {"Id": "Asia/Tokyo", "Title": "Tokyo", "Type": 2, "Wd": 0,
+                              "Color": 0x0000FF, "Format": 2, "Tz": zones["Asia/Tokyo"],
+                              "Width": w[3]}, "the new zone clock")
+
+    # A new local clock: no caution for a new clock; the title is cut to 18.
+    drive("post-command", 104)
+    wait_dialog(PROPS_NEW)
+    drive("click", PROPS_NEW, 801, "--", "no-box", CAUTION, 1)
+    drive("set-text", PROPS_NEW, 1004, TITLE_25)
+    check_props(PROPS_NEW, {"type": [0, 1, 0], "title": TITLE_25, "colour": "Green"},
+                "Local System Time chosen for the new clock")
+    ok_props(PROPS_NEW)
+    wait_clocks(5)
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW, RED, GREEN])
+    check_equal(rect()["width"], start_width + sum(widths()[3:]), "the strip grows again")
+
+    # A new zone clock without a zone cannot be added.
+    drive("post-command", 104)
+    wait_dialog(PROPS_NEW)
+    drive("press", PROPS_NEW, 1)
+    lines = drive("answer", "HORLIX", "OK", 10)
+    check_equal(text_of(lines, "text"), "You must select a valid time zone", "the zone error")
+    state = check_props(PROPS_NEW, {"title": "<New>", "type": [1, 0, 0]},
+                        "the dialog stays open after the error")
+    check_equal(state["focus"], 1005, "the focus is on the zone list")
+    drive("press", PROPS_NEW, 2)
+    wait_no_dialog(PROPS_NEW)
+    time.sleep(0.6)
+    check_equal(len(buttons()), 5, "Cancel after the error adds nothing")
+
+    # A new UTC clock whose title was never touched is "<New>".
+    drive("post-command", 104)
+    wait_dialog(PROPS_NEW)
+    drive("click", PROPS_NEW, 802, "--", "no-box", CAUTION, 1)
+    ok_props(PROPS_NEW)
+    wait_clocks(6)
+    drive("send-command", 108)
+    keys = reg()
+    check_equal(keys["."]["N"], 6, "N after adding three clocks")
+    check_clock_key(keys, 4, {"Id": "Local", "Title": TITLE_25[:18], "Type": 0, "Wd": 0,
+                              "Color": 0x00FF00, "Format": 0, "Tz": ""}, "the new local clock")
+    check_clock_key(keys, 5, {"Id": "", "Title": "<New>", "Type": 1, "Wd": 0,
+                              "Color": 0x00FF00, "Format": 0, "Tz": ""}, "the new UTC clock")
+
+    # Editing Perth, opened by a double click on its title: both cautions
+    # answered Cancel, then OK.
+    drive("dblclick-title", 1)
+    edit = "Clock Properties (2) - Perth"
+    wait_dialog(edit)
+    check_props(edit, {"title": "Perth", "type": [1, 0, 0], "zone": "Australia/Perth",
+                       "zone_enabled": True, "colour": "Green", "format": "2 - h:mm a/p",
+                       "width": str(keys["1"]["Width"]), "tz": "AWST-8"},
+                "the dialog shows the Perth clock")
+    caution(801, edit, "Cancel", LOCAL_CAUTION)
+    check_props(edit, {"type": [1, 0, 0], "zone": "Australia/Perth", "zone_enabled": True,
+                       "colour": "Green", "title": "Perth"}, "Cancel: back to Time Zone")
+    caution(801, edit, "OK", LOCAL_CAUTION)
+    check_props(edit, {"type": [0, 1, 0], "zone_index": -1, "zone_enabled": False,
+                       "colour": "Light Blue", "title": "Local"}, "OK: a local clock")
+    caution(802, edit, "Cancel", UTC_CAUTION)
+    check_props(edit, {"type": [1, 0, 0], "zone_enabled": True}, "Cancel: back to Time Zone")
+    caution(802, edit, "OK", UTC_CAUTION)
+    check_props(edit, {"type": [0, 0, 1], "zone": "UTC", "zone_enabled": False,
+                       "colour": "Yellow", "title": "UTC"}, "OK: a UTC clock")
+    ok_props(edit)
+    wait_colours([LIGHT_BLUE, YELLOW, YELLOW, RED, GREEN, GREEN])
+    drive("send-command", 108)
+    keys = reg()
+    check_clock_key(keys, 1, {"Id": "UTC", "Title": "UTC", "Type": 1, "Color": 0x00FFFF,
+                              "Format": 1, "Tz": zones["UTC"]}, "Perth became a UTC clock")
+
+    # Back to a zone clock (no caution), with zone, format, colour and a long
+    # title, which is cut to 19.
+    drive("select-clock", 1, "--", "post-command", 103)
+    edit = "Clock Properties (2) - UTC"
+    wait_dialog(edit)
+    check_props(edit, {"type": [0, 0, 1], "zone": "UTC", "colour": "Yellow"},
+                "the dialog shows the UTC clock")
+    drive("click", edit, 800, "--", "no-box", CAUTION, 1)
+    check_props(edit, {"type": [1, 0, 0], "zone_enabled": True}, "Time Zone without a question")
+    drive("select", edit, 1005, "Europe/Paris")
+    check_props(edit, {"title": "Paris"}, "choosing Paris proposes its title")
+    drive("select", edit, 1007, "White", "--", "select", edit, 1006, "4 - www dd", "--",
+          "set-text", edit, 1004, TITLE_25)
+    ok_props(edit)
+    wait_colours([LIGHT_BLUE, WHITE, YELLOW, RED, GREEN, GREEN])
+    drive("send-command", 108)
+    keys = reg()
+    check_clock_key(keys, 1, {"Id": "Europe/Paris", "Title": TITLE_25[:19], "Type": 2,
+                              "Color": 0xFFFFFF, "Format": 3, "Tz": zones["Europe/Paris"]},
+                    "the clock became Paris")
+
+    # The local clock switched to Time Zone without a zone: the error, the
+    # dialog stays; then a zone and OK.
+    drive("select-clock", 0, "--", "post-command", 103)
+    edit = "Clock Properties (1) - Local"
+    wait_dialog(edit)
+    check_props(edit, {"type": [0, 1, 0], "zone_index": -1, "colour": "Light Blue"},
+                "the dialog shows the local clock")
+    drive("click", edit, 800, "--", "no-box", CAUTION, 1)
+    drive("press", edit, 1)
+    lines = drive("answer", "HORLIX", "OK", 10)
+    check_equal(text_of(lines, "text"), "You must select a valid time zone",
+                "the zone error when editing")
+    state = check_props(edit, {"type": [1, 0, 0], "zone_enabled": True},
+                        "the dialog stays open")
+    check_equal(state["focus"], 1005, "the focus is on the zone list")
+    drive("select", edit, 1005, "America/New_York", "--", "select", edit, 1007, "Green")
+    ok_props(edit)
+    wait_colours([GREEN, WHITE, YELLOW, RED, GREEN, GREEN])
+
+    # Cancel leaves the clock as it was.
+    drive("select-clock", 2, "--", "post-command", 103)
+    edit = "Clock Properties (3) - UTC"
+    wait_dialog(edit)
+    drive("select", edit, 1007, "Red", "--", "set-text", edit, 1004, "Changed")
+    drive("press", edit, 2)
+    wait_no_dialog(edit)
+    wait_colours([GREEN, WHITE, YELLOW, RED, GREEN, GREEN])
+    laid_out = widths()
+    exit_via_menu(p)
+    keys = reg()
+    check_equal(keys["."]["N"], 6, "N at exit")
+    check_clock_key(keys, 0, {"Id": "America/New_York", "Title": "New_York", "Type": 2,
+                              "Color": 0x00FF00, "Tz": zones["America/New_York"]},
+                    "the local clock became New York")
+    check_clock_key(keys, 2, dict(DEFAULT_CLOCKS[2], Width=laid_out[2]),
+                    "the cancelled edit changed nothing")
+    check_equal([keys[str(i)]["Width"] for i in range(6)], laid_out, "widths at exit")
+
+
+def scenario_zones():
+    """The all-zones list: its columns, its rows and their times, sorting by
+    each column in both directions, Refresh, and the directions kept after
+    the dialog closes."""
+    # The program's zone list holds the zones in the reverse of the file's order.
+    zones = list(reversed(zone_table()))
+    seed_clocks(DEFAULT_CLOCKS)
+    p = start()
+    caption = "All Time Zones"
+
+    def rows(column=None):
+        """(data, [texts]) per row in display order; with a column, only its
+        text (at the column's place, the others empty; no data)."""
+        out = []
+        args = ("lv-rows", caption, 1011) + (() if column is None else (column,))
+        for line in drive(*args):
+            if line.startswith("row "):
+                data, *texts = line.split(" ", 2)[2].split("|")
+                if column is not None:
+                    out.append((None, [""] * column + texts))
+                else:
+                    out.append((int(data), texts))
+        return out
+
+    def is_sorted(rs, column, descending):
+        keys = [r[1][column].encode("latin-1") for r in rs]
+        pairs = zip(keys, keys[1:])
+        return all((a >= b) if descending else (a <= b) for a, b in pairs)
+
+    def wait_sorted(column, descending, what):
+        def probe():
+            rs = rows(column)
+            return rs if len(rs) == len(zones) and is_sorted(rs, column, descending) else None
+        rs = wait_until(probe, what)
+        check(sorted(r[1][column] for r in rs) == all_texts[column],
+              "%s: the same rows" % what)
+        return rs
+
+    t0 = time.time()
+    drive("post-command", 111)
+    wait_dialog(caption)
+    t1 = time.time()
+    lines = drive("lv-columns", caption, 1011)
+    cols = [(int(w[0]), int(w[1]), int(w[2]), " ".join(w[3:])) for w in words(lines, "column")]
+    check_equal(cols, [(0, 140, 0, "Zone Name"), (1, 160, 0, "Time Now"), (2, 200, 0, "TZ string")],
+                "three left-aligned columns with their widths")
+    style, ex = (int(v, 16) for v in words(lines, "styles")[0])
+    check_equal((style & 0x3, style & 0x8, ex & 0x20), (1, 0x8, 0x20),
+                "report view, selection always shown, full-row selection")
+    c, _ = dialog_controls(caption)
+    check_equal((c[1]["text"], c[1012]["text"]), ("Close", "Refresh"), "the buttons")
+
+    first = rows()
+    all_texts = [sorted(r[1][c] for r in first) for c in range(3)]
+    check_equal(sorted(r[0] for r in first), list(range(len(zones))), "one row per zone")
+    check(is_sorted(first, 0, False), "opened sorted by zone name, ascending")
+    for data, texts in first:
+        if (texts[0], texts[2]) != zones[data]:
+            raise Failure("row data %d: %r, expected %r" % (data, texts, zones[data]))
+    log("  ok: each row's data is its zone's place in the zone list")
+    pattern = re.compile(r"\d\d:\d\d [A-Za-z]\S* *(Sun|Mon|Tue|Wed|Thu|Fri|Sat) \d\d "
+                         r"(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) (\(d\))?")
+    bad = [r[1] for r in first if not pattern.fullmatch(r[1][1])]
+    check_equal(bad, [], "every Time Now text has the row layout")
+    import zoneinfo
+    by_name = {r[1][0]: r[1][1] for r in first}
+    for name in ("Australia/Perth", "Asia/Tokyo", "Europe/Paris", "America/New_York", "UTC",
+                 "America/St_Johns"):
+        expected = set()
+        for at in (t0, t1):
+            d = datetime.datetime.fromtimestamp(at, zoneinfo.ZoneInfo(name))
+            expected.add("%02d:%02d %-4s %3s %02d %3s %s" % (
+                d.hour, d.minute, d.tzname(), d.strftime("%a"), d.day, d.strftime("%b"),
+                "(d)" if d.dst() else ""))
+        check(by_name[name] in expected, "%s: %r is the zone's time now (%r)"
+              % (name, by_name[name], sorted(expected)))
+
+    for column in (0, 1, 2):
+        drive("lv-click-column", caption, 1011, column)
+        wait_sorted(column, True, "first click on column %d: descending" % column)
+        drive("lv-click-column", caption, 1011, column)
+        wait_sorted(column, False, "second click on column %d: ascending" % column)
+
+    # Refresh fills the list again and sorts by the last column clicked.
+    drive("lv-click-column", caption, 1011, 2)
+    wait_sorted(2, True, "column 2 descending again")
+    drive("lv-set-text", caption, 1011, 0, 1, "stale", "--", "lv-set-text", caption, 1011, 5, 0,
+          "~stale")
+    check(any(r[1][1] == "stale" for r in rows()), "a cell was overwritten")
+    drive("press", caption, 1012)
+    waited = int(words(drive("wait-responsive", 60), "responsive")[0][0])
+    log("  the program answered %d ms after Refresh" % waited)
+    rs = rows()
+    check(not any("stale" in t for r in rs for t in r[1]), "Refresh replaced every cell")
+    check(is_sorted(rs, 2, True), "Refresh sorts by the last column in its direction")
+    check_equal(sorted(r[0] for r in rs), list(range(len(zones))), "one row per zone after Refresh")
+
+    # The directions outlive the dialog: column 0 descending at the next opening.
+    drive("lv-click-column", caption, 1011, 0)
+    wait_sorted(0, True, "column 0 descending")
+    drive("press", caption, 1)
+    wait_no_dialog(caption)
+    drive("post-command", 111)
+    wait_dialog(caption)
+    wait_sorted(0, True, "reopened: column 0 keeps its descending direction")
+    drive("press", caption, 2)
+    wait_no_dialog(caption)
+    exit_via_menu(p)
+
+
 SCENARIOS = {
     "first_start": scenario_first_start,
     "second_instance": scenario_second_instance,
@@ -1044,6 +1466,8 @@ SCENARIOS = {
     "timestamp": scenario_timestamp,
     "bad_registry": scenario_bad_registry,
     "settings": scenario_settings,
+    "props": scenario_props,
+    "zones": scenario_zones,
 }
 
 

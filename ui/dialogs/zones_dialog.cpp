@@ -51,6 +51,9 @@ void SetCellText(HWND view, int item, int column, const char* text) {
 
 void FillZonesView(HWND view) {
   FillZoneRows(&gZoneRows);
+  // A visible list updates itself for every row it gets; under Wine that kept
+  // the program from answering for seconds on "Refresh".
+  SendMessageA(view, WM_SETREDRAW, FALSE, 0);
   ListView_DeleteAllItems(view);
   for (int i = 0; i < gZoneRows.count; ++i) {
     const ZoneRow& row = gZoneRows.rows[i];
@@ -65,6 +68,7 @@ void FillZonesView(HWND view) {
     SetCellText(view, at, 1, ZoneRowColumn(row, 1));
     SetCellText(view, at, 2, ZoneRowColumn(row, 2));
   }
+  SendMessageA(view, WM_SETREDRAW, TRUE, 0);
   if (gZoneRows.count > 0) ListView_RedrawItems(view, 0, gZoneRows.count - 1);
 }
 
