@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <sys/stat.h>
+
 #include "clocks/clock_list.h"
 #include "clocks/desktop.h"
 
@@ -33,6 +35,9 @@ int PlatformShowMessage(const char* text, const char* caption, MessageKind) {
 bool UsableFileSize(const char* path, long* size) {
   char native[kPathChars];
   NativePath(path, native, sizeof native);
+  // A folder opens for reading here, with a huge "size", but not on Windows.
+  struct stat st;
+  if (stat(native, &st) != 0 || !S_ISREG(st.st_mode)) return false;
   FILE* f = std::fopen(native, "rb");
   if (f == nullptr) return false;
   const bool ok = std::fseek(f, 0, SEEK_END) == 0 && (*size = std::ftell(f)) > 0;

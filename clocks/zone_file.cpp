@@ -65,10 +65,14 @@ bool ChooseZoneFile() {
 }
 
 void ReadZones() {
-  const uint32_t size = static_cast<uint32_t>(Paths.zoneFileSize);
+  // The buffer is size + 1 bytes of the size as found, never wrapped to a
+  // smaller one; the names are fetched with at most the length the profile
+  // reader takes.
+  const size_t size = static_cast<size_t>(Paths.zoneFileSize);
   auto* names = static_cast<char*>(AllocateOrDie(size + 1));
   names[0] = '\0';
-  ProfileSectionNames(Paths.zoneFile, names, size);
+  const uint32_t length = size < UINT32_MAX ? static_cast<uint32_t>(size) : UINT32_MAX;
+  ProfileSectionNames(Paths.zoneFile, names, length);
   names[size] = '\0';
   for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1) {
     char tz[256];

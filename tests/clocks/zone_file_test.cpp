@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,27 @@ TEST_F(ZoneFileTest, EmptyApplicationDataFileIsSkipped) {
   LoadZoneFile();
   EXPECT_EQ(std::string(Paths.zoneFile), program_ + "\\horlixtz.ini");
   EXPECT_NE(FindZone("Zone/P"), nullptr);
+}
+
+// A folder in the place of the file does not open as one: it is skipped like
+// a missing file, in either place. (Natively a folder opened for reading
+// used to count as usable, with a size of 2^63 - 1 that overran the buffer
+// for the section names.)
+TEST_F(ZoneFileTest, FolderInThePlaceOfTheFileIsSkipped) {
+  testfiles::WriteBytes(program_ + "\\horlixtz.ini", "[Zone/P]\r\nTZ=PPP-1\r\n");
+  testfiles::MakeFolder(appData_ + "\\Horlix\\horlixtz.ini");
+  LoadZoneFile();
+  EXPECT_EQ(std::string(Paths.zoneFile), program_ + "\\horlixtz.ini");
+  EXPECT_NE(FindZone("Zone/P"), nullptr);
+  EXPECT_TRUE(gMessages.empty());
+
+  FreeZones();
+  std::filesystem::remove(testfiles::Native(program_ + "\\horlixtz.ini"));
+  testfiles::MakeFolder(program_ + "\\horlixtz.ini");
+  LoadZoneFile();
+  ASSERT_EQ(gMessages.size(), 1u);
+  EXPECT_EQ(gMessages[0], kMissingZoneFileText);
+  EXPECT_EQ(ZoneList, nullptr);
 }
 
 TEST_F(ZoneFileTest, NoApplicationDataFolderSkipsOnlyTheFirstCandidate) {
