@@ -1457,6 +1457,183 @@ def scenario_zones():
     exit_via_menu(p)
 
 
+PREFS = "Preferences"
+DATE_LABELS = ["d-m-y", "m-d-y", "y-m-d"]
+HOUR_LABELS = ["%02d:00 - %02d:59" % (h, h) for h in range(24)]
+FONT_LABELS = ["0 - Normal", "1 - Big", "2 - Bigger"]
+STAMP_LABELS = ["asctime", "hh:mm:ss", "hh:mm:ssTZD", "YYYY-MM-DDThh:mm:ss",
+                "YYYY-MM-DDThh:mm:ssTZD"]
+PREF_VALUES = ["DateFormat", "UpdateCheck", "UpdateTime", "TimeStampFmt", "FontSize",
+               "ShowIconInTray", "TurnOffOnTop"]
+
+
+def prefs_state():
+    c, _ = dialog_controls(PREFS)
+    return {"launch": c[1101]["state"], "date": c[1102]["text"], "update": c[1103]["state"],
+            "hour": c[1104]["text"], "hour_enabled": c[1104]["enabled"], "font": c[1105]["text"],
+            "stamp": c[1106]["text"], "tray": c[1107]["state"], "on_top": c[1108]["state"]}
+
+
+def open_prefs():
+    drive("post-command", 112)
+    wait_dialog(PREFS)
+
+
+def set_prefs(launch=None, date=None, update=None, hour=None, font=None, stamp=None, tray=None,
+              on_top=None):
+    args = []
+    for control, value in ((1101, launch), (1103, update), (1107, tray), (1108, on_top)):
+        if value is not None:
+            args += ["--", "check", PREFS, control, value]
+    for control, value in ((1102, date), (1104, hour), (1105, font), (1106, stamp)):
+        if value is not None:
+            args += ["--", "select", PREFS, control, value]
+    if args:
+        drive(*args[1:])
+
+
+def run_value():
+    lines = drive("run-get")
+    if lines == ["run-absent"]:
+        return None
+    return text_of(lines, "run").split(" ", 2)[2]
+
+
+def program_path():
+    return "Z:" + os.path.join(PROG, "horlix.exe").replace("/", "\\")
+
+
+def scenario_prefs():
+    """The preferences dialog: what it shows, every choice applied and
+    written by OK (the Run value only on a change, the tray icon and the
+    on-top state at once, the font at the next tick), nothing by Cancel."""
+    drive("run-delete")
+    seed_clocks(DEFAULT_CLOCKS, [(".", "DateFormat", "dword", 7), (".", "UpdateCheck", "dword", 0),
+                                 (".", "UpdateTime", "dword", 5), (".", "FontSize", "dword", 0),
+                                 (".", "TimeStampFmt", "dword", 4),
+                                 (".", "ShowIconInTray", "dword", 0),
+                                 (".", "TurnOffOnTop", "dword", 0)])
+    p = start()
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    normal = rect()
+    normal_widths = widths()
+    check(not tray_icon_shown() and normal["exstyle"] & 0x8, "no tray icon, topmost")
+
+    open_prefs()
+    shown = {"launch": 0, "date": "", "update": 0, "hour": "05:00 - 05:59",
+             "hour_enabled": False, "font": "0 - Normal", "stamp": "asctime", "tray": 0,
+             "on_top": 0}
+    check_equal(prefs_state(), shown, "the dialog shows the stored settings")
+    check_equal(combo_items(PREFS, 1102), (DATE_LABELS, -1),
+                "date formats, sorted; a stored 7 selects none")
+    check_equal(combo_items(PREFS, 1104), (HOUR_LABELS, 5), "the hours in their order")
+    check_equal(combo_items(PREFS, 1105), (FONT_LABELS, 0), "font sizes")
+    check_equal(combo_items(PREFS, 1106), (STAMP_LABELS, 0),
+                "timestamp formats in alphabetical order")
+    c, _ = dialog_controls(PREFS)
+    check_equal([c[i]["text"] for i in (1101, 1103, 1107, 1108, 1109, 1110, 1, 2)],
+                ["&Launch automatically on startup", "Check for &updates daily at:",
+                 "&Show icon in system tray", "&Turn off 'always-on-top' behaviour", "E&xport",
+                 "&Import", "OK", "Cancel"], "the captions")
+    drive("check", PREFS, 1103, 1)
+    check_equal(prefs_state()["hour_enabled"], True, "checking the update box enables the hours")
+    drive("check", PREFS, 1103, 0)
+    check_equal(prefs_state()["hour_enabled"], False, "unchecking it disables them")
+
+    # Every choice changed, then Cancel: nothing is applied or written.
+    before = reg()
+    changes = dict(launch=1, date="y-m-d", update=1, hour="19:00 - 19:59", font="2 - Bigger",
+                   stamp="hh:mm:ssTZD", tray=1, on_top=1)
+    set_prefs(**changes)
+    check_equal(prefs_state(), {"launch": 1, "date": "y-m-d", "update": 1,
+                                "hour": "19:00 - 19:59", "hour_enabled": True,
+                                "font": "2 - Bigger", "stamp": "hh:mm:ssTZD", "tray": 1,
+                                "on_top": 1}, "every choice changed")
+    drive("press", PREFS, 2)
+    wait_no_dialog(PREFS)
+    check_equal(reg(), before, "Cancel writes nothing")
+    check_equal(run_value(), None, "Cancel registers nothing to run")
+    r = rect()
+    check(not tray_icon_shown() and r["exstyle"] & 0x8, "Cancel: still no tray icon, topmost")
+    time.sleep(1.2)
+    check_equal((rect()["height"], widths()), (normal["height"], normal_widths),
+                "Cancel: the font stays")
+    open_prefs()
+    check_equal(prefs_state(), shown, "after Cancel the dialog shows the old settings")
+
+    # OK without changes writes every value it has one for; the date format
+    # without an entry stays as it was.
+    drive("press", PREFS, 1)
+    wait_no_dialog(PREFS)
+    keys = reg()
+    check_equal({k: keys["."].get(k) for k in PREF_VALUES},
+                {"DateFormat": 7, "UpdateCheck": 0, "UpdateTime": 5, "TimeStampFmt": 4,
+                 "FontSize": 0, "ShowIconInTray": 0, "TurnOffOnTop": 0},
+                "OK without changes: the values as they were")
+    check_equal(run_value(), None, "OK with the box unchanged registers nothing")
+
+    # Every choice changed, then OK.
+    drive("reg-delete", ".", "UpdateCheck", "--", "reg-delete", ".", "ShowIconInTray")
+    open_prefs()
+    set_prefs(**changes)
+    drive("press", PREFS, 1)
+    wait_no_dialog(PREFS)
+    r = rect()
+    check(tray_icon_shown(), "OK shows the tray icon at once")
+    check_equal(r["exstyle"] & 0x8, 0, "OK takes the strip off the top at once")
+    check_equal((r["left"], r["top"], r["width"], r["height"]),
+                (normal["left"], normal["top"], normal["width"], normal["height"]),
+                "the strip keeps its place and size until the next tick")
+    keys = reg()
+    check_equal({k: keys["."].get(k) for k in PREF_VALUES},
+                {"DateFormat": 2, "UpdateCheck": 1, "UpdateTime": 19, "TimeStampFmt": 1,
+                 "FontSize": 2, "ShowIconInTray": 1, "TurnOffOnTop": 1},
+                "OK writes every choice")
+    check_equal(run_value().lower(), program_path().lower(),
+                "OK registers the program under Run as Horlix")
+    big = wait_until(lambda: (lambda r: r if r["height"] > normal["height"] else None)(rect()),
+                     "the next tick rebuilds the font: a taller strip")
+    check(all(a > b for a, b in zip(widths(), normal_widths)), "and wider cells")
+    check_equal(big["exstyle"] & 0x8, 0, "still not topmost after the relayout")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    check_tooltip(1, "AWST", 8 * 3600, 2, "the new date format")
+    stamp = capture(2, "Cancel")
+    parse_stamp(1, stamp, 0)
+    check(stamp.endswith("Z"), "the new timestamp format: %r" % stamp)
+
+    # With the program registered, a checked box writes nothing to Run; the
+    # other values are written again, changed or not.
+    drive("run-put", "sentinel", "--", "reg-delete", ".", "DateFormat")
+    open_prefs()
+    check_equal(prefs_state(), {"launch": 1, "date": "y-m-d", "update": 1,
+                                "hour": "19:00 - 19:59", "hour_enabled": True,
+                                "font": "2 - Bigger", "stamp": "hh:mm:ssTZD", "tray": 1,
+                                "on_top": 1}, "the dialog shows the new settings")
+    drive("press", PREFS, 1)
+    wait_no_dialog(PREFS)
+    check_equal(run_value(), "sentinel", "OK with the box unchanged leaves the Run value")
+    check_equal(reg()["."].get("DateFormat"), 2, "the unchanged date format is written again")
+
+    # Back: unregister, no tray icon, on top, normal font.
+    open_prefs()
+    set_prefs(launch=0, font="0 - Normal", tray=0, on_top=0)
+    drive("press", PREFS, 1)
+    wait_no_dialog(PREFS)
+    r = rect()
+    check(not tray_icon_shown(), "OK removes the tray icon at once")
+    check_equal(r["exstyle"] & 0x8, 0x8, "OK puts the strip on top at once")
+    check_equal(run_value(), None, "unchecking the box removes the Run value")
+    wait_until(lambda: rect()["height"] == normal["height"] and widths() == normal_widths,
+               "the normal font comes back")
+    check_equal(rect()["exstyle"] & 0x8, 0x8, "still topmost after the relayout")
+    check_tooltip(1, "AWST", 8 * 3600, 2, "the tooltips still show")
+    keys = reg()
+    check_equal({k: keys["."].get(k) for k in PREF_VALUES},
+                {"DateFormat": 2, "UpdateCheck": 1, "UpdateTime": 19, "TimeStampFmt": 1,
+                 "FontSize": 0, "ShowIconInTray": 0, "TurnOffOnTop": 0}, "the values written")
+    exit_via_menu(p)
+
+
 SCENARIOS = {
     "first_start": scenario_first_start,
     "second_instance": scenario_second_instance,
@@ -1468,6 +1645,7 @@ SCENARIOS = {
     "settings": scenario_settings,
     "props": scenario_props,
     "zones": scenario_zones,
+    "prefs": scenario_prefs,
 }
 
 

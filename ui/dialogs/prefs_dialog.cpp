@@ -43,9 +43,23 @@ void OnPrefsInit(HWND dialog) {
 
 void RebuildFontsSoon() { Strip.fontChanged = 1; }
 
+// The on-top choice of an OK, -1 when there is none to apply.
+int32_t gTurnOffOnTop = -1;
+
+// Wine links a window that is made topmost just below the windows it owns,
+// which it makes topmost first, and then leaves it out of the topmost band
+// when nothing topmost follows. So the strip is placed once the dialog (which
+// it owns) is gone, with its tooltip let go of for the move.
+void PlaceOnTopSoon(int32_t turnOff) { gTurnOffOnTop = turnOff; }
+
 void PlaceOnTop(int32_t turnOff) {
+  HWND tip = turnOff ? nullptr : Strip.tooltip;
+  if (tip != nullptr) SetWindowLongPtrA(tip, GWLP_HWNDPARENT, 0);
   SetWindowPos(MainWindow.window, turnOff ? HWND_NOTOPMOST : HWND_TOPMOST, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (tip != nullptr) {
+    SetWindowLongPtrA(tip, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(MainWindow.window));
+  }
 }
 
 void OnPrefsOk(HWND dialog) {
@@ -58,7 +72,7 @@ void OnPrefsOk(HWND dialog) {
   choice.fontSize = ReadList(dialog, IDC_PREFS_FONT_SIZE, kFontSizeValues);
   choice.tray = Checked(dialog, IDC_PREFS_TRAY) ? 1 : 0;
   choice.onTop = Checked(dialog, IDC_PREFS_ON_TOP) ? 1 : 0;
-  const PrefsEffects effects = {RebuildFontsSoon, ApplyTrayIconSetting, PlaceOnTop};
+  const PrefsEffects effects = {RebuildFontsSoon, ApplyTrayIconSetting, PlaceOnTopSoon};
   ApplyPreferences(choice, effects);
   EndDialog(dialog, 1);
 }
@@ -108,6 +122,9 @@ void ShowPreferencesDialog(HWND owner) {
     SetForegroundWindow(gPrefsWindow);
     return;
   }
+  gTurnOffOnTop = -1;
   DialogBoxParamA(MainWindow.instance, IDD_PREFS, owner, PrefsDialogProc, 0);
   gPrefsWindow = nullptr;
+  if (gTurnOffOnTop >= 0) PlaceOnTop(gTurnOffOnTop);
+  gTurnOffOnTop = -1;
 }
