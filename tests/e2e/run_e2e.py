@@ -1632,6 +1632,163 @@ def scenario_prefs():
     exit_via_menu(p)
 
 
+COUNTDOWN = "Countdown Timer"
+ALARM = "Horlix Alarm"
+CALENDAR = "Horlix Calendar (Local time)"
+
+
+def countdown_state():
+    c, _ = dialog_controls(COUNTDOWN)
+    return {"fields": [c[i]["text"] for i in (1038, 1040, 1042)],
+            "enabled": [c[i]["enabled"] for i in (1038, 1039, 1040, 1041, 1042, 1043, 1045)],
+            "button": c[1044]["text"]}
+
+
+def alarm_windows():
+    """How many alarm windows the program has, shown or not."""
+    return sum(1 for line in drive("windows")
+               if line.split(" ")[4:5] == ["#32770"] and line.endswith(" " + ALARM))
+
+
+def scenario_countdown_calendar():
+    """The countdown of 2 seconds raises the alarm on the first tick after
+    it has expired, also with the dialog hidden; OFF and Escape close the
+    alarm. The calendar counts the days from today to a date clicked."""
+    seed_clocks(DEFAULT_CLOCKS)
+    p = start()
+    drive("post-command", 117)
+    wait_dialog(COUNTDOWN)
+    c, _ = dialog_controls(COUNTDOWN)
+    check_equal([c[i]["class"] for i in (1038, 1039, 1040, 1041, 1042, 1043)],
+                ["Edit", "msctls_updown32"] * 3, "three fields, each with a spin control")
+    check_equal((c[1044]["text"], c[1045]["text"], c[2]["text"]), ("Start", "Reset", "Hide"),
+                "the buttons")
+    stopped = {"fields": ["0", "0", "0"], "enabled": [True] * 7, "button": "Start"}
+    check_equal(countdown_state(), stopped, "a first opening: stopped at 0 0 0")
+
+    # Start with nothing to count does nothing; Reset clears the fields.
+    drive("press", COUNTDOWN, 1044, "--", "sleep", 600)
+    check_equal(countdown_state(), stopped, "Start with 0 0 0 does nothing")
+    drive("set-text", COUNTDOWN, 1038, "1", "--", "set-text", COUNTDOWN, 1040, "2", "--",
+          "set-text", COUNTDOWN, 1042, "3", "--", "press", COUNTDOWN, 1045)
+    wait_until(lambda: countdown_state() == stopped, "Reset sets the fields to 0")
+
+    # Two seconds with the dialog open.
+    drive("set-text", COUNTDOWN, 1042, "2")
+    before = time.time()
+    drive("press", COUNTDOWN, 1044)
+    running = wait_until(lambda: (lambda s: s if s["button"] == "Stop" else None)(
+        countdown_state()), "Start: the button reads Stop")
+    after = time.time()
+    check_equal(running["enabled"], [False] * 7, "fields, spins and Reset disabled while running")
+    lines = drive("wait-dialog", ALARM, 15)
+    raised = time.time()
+    # The end is the start's second plus 2; the alarm comes at the first
+    # 1-second tick whose second is later than that.
+    earliest = int(before) + 3
+    log("  alarm %.2f s after the press (%.2f s after the earliest second)"
+        % (raised - after, raised - earliest))
+    check(raised >= earliest, "the alarm does not come before the second after the end")
+    check(words(lines, "dialog")[0][1] == str(words(drive("find"), "window")[0][1]),
+          "the alarm window belongs to the program")
+    a, _ = dialog_controls(ALARM)
+    check_equal((a[1]["text"], a[1]["class"], a[1150]["class"]), ("OFF", "Button", "Static"),
+                "the alarm window: OFF and the icon")
+    wait_until(lambda: countdown_state() == dict(stopped, fields=["0", "0", "0"]),
+               "after the alarm the countdown dialog is stopped again")
+    drive("press", ALARM, 1)
+    wait_no_dialog(ALARM)
+    wait_until(lambda: alarm_windows() == 0, "OFF closes the alarm window")
+
+    # Started, hidden, reopened while running, hidden: the alarm still comes.
+    drive("set-text", COUNTDOWN, 1042, "3")
+    drive("press", COUNTDOWN, 1044)
+    wait_until(lambda: countdown_state()["button"] == "Stop", "started again")
+    drive("press", COUNTDOWN, 2)
+    wait_no_dialog(COUNTDOWN)
+    drive("post-command", 117)
+    wait_dialog(COUNTDOWN)
+    state = countdown_state()
+    check(state["button"] == "Stop" and state["enabled"] == [False] * 7 and
+          state["fields"][:2] == ["0", "0"] and 0 <= int(state["fields"][2]) <= 3,
+          "reopened while running: Stop, disabled, the time left %r" % state["fields"])
+    drive("press", COUNTDOWN, 2)
+    wait_no_dialog(COUNTDOWN)
+    drive("wait-dialog", ALARM, 15)
+    check_equal(alarm_windows(), 1, "one alarm window")
+    drive("press", ALARM, 2)  # Escape
+    wait_until(lambda: alarm_windows() == 0, "Escape closes the alarm window")
+
+    # The calendar.
+    drive("post-command", 115)
+    wait_dialog(CALENDAR)
+    c, _ = dialog_controls(CALENDAR)
+    check_equal((c[1036]["class"], c[2]["text"], c[1037]["text"]),
+                ("SysMonthCal32", "Close", " "), "the calendar, Close and a blank day count")
+    lines = drive("calendar-dates", CALENDAR, 1036)
+    t = [int(v) for v in words(lines, "today")[0]]
+    today = datetime.date(t[0], t[1], t[2])
+    check(today in (datetime.date.today(), datetime.date.fromtimestamp(time.time() - 5)),
+          "the calendar's today %s is the local date" % today)
+    midnight = datetime.datetime(today.year, today.month, today.day)
+    for delta in (1, 0, -1, 2):
+        day = today + datetime.timedelta(days=delta)
+        drive("calendar-click", CALENDAR, 1036, day.year, day.month, day.day)
+        sel = [int(v) for v in words(drive("calendar-dates", CALENDAR, 1036), "selected")[0]]
+        check_equal(sel[:3], [day.year, day.month, day.day], "the date %s is selected" % day)
+        chosen = datetime.datetime(*sel[:6])
+        seconds = int((chosen - midnight).total_seconds())
+        days = int(seconds / 86400)  # whole days, toward zero
+        expected = "%d day%s" % (days, "" if days == 1 else "s")
+        if sel[3:6] == [0, 0, 0]:
+            check_equal(expected, {1: "1 day", 0: "0 days", -1: "-1 days", 2: "2 days"}[delta],
+                        "a date at midnight counts whole days")
+        wait_until(lambda: dialog_controls(CALENDAR)[0][1037]["text"] == expected,
+                   "%+d day(s): the text reads %r" % (delta, expected))
+    drive("press", CALENDAR, 2)
+    wait_no_dialog(CALENDAR)
+    exit_via_menu(p)
+
+
+STATUS_TEXTS = ["", "ATTENTION: an updated time zone file is available.",
+                "ATTENTION: a newer version of Horlix is available."]
+RED_TEXT, LINK_BLUE = "0000FF", "CC0000"
+
+
+def scenario_about():
+    """The About box with each update status: its texts, the status in red,
+    the links drawn in their colour, "Update Now" only for a newer version."""
+    for status in (0, 1, 2):
+        seed_clocks(DEFAULT_CLOCKS, [(".", "UpdateStatus", "dword", status)])
+        p = start()
+        drive("post-command", 102)
+        wait_dialog("About Horlix")
+        c, _ = dialog_controls("About Horlix")
+        statics = [s["text"] for s in c[-1] if s["class"] == "Static"]
+        check("Horlix World Time Utility" in statics and "Version:" in statics,
+              "status %d: the name and the version label" % status)
+        check_equal(c[1152]["text"], "1, 6, 5, 0", "the version")
+        check(re.fullmatch(r"\[(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ \d]\d \d{4} "
+                           r"\d\d:\d\d:\d\d\] ", c[1153]["text"]) is not None,
+              "the build time %r" % c[1153]["text"])
+        check_equal(c[1154]["text"], STATUS_TEXTS[status], "status %d: the status text" % status)
+        web = c[1156]["text"]
+        check(web.endswith("/horlix/") and "://" not in web, "the web link %r" % web)
+        check_equal((c[1155]["text"], c[1]["text"]), ("Update Now", "OK"), "Update Now and OK")
+
+        def count(control, colour):
+            w = words(drive("pixels-of", "About Horlix", control, colour), "pixels")[0]
+            return int(w[1].split("=")[1])
+        wait_until(lambda: count(1156, LINK_BLUE) > 20,
+                   "the web link is drawn in the link colour")
+        check_equal(count(1154, RED_TEXT) > 20, status > 0, "status %d: red status text" % status)
+        check_equal(count(1155, LINK_BLUE) > 10, status == 2,
+                    "status %d: Update Now drawn only for a newer version" % status)
+        drive("press", "About Horlix", 1)
+        wait_no_dialog("About Horlix")
+        exit_via_menu(p)
+
+
 SCENARIOS = {
     "first_start": scenario_first_start,
     "second_instance": scenario_second_instance,
@@ -1644,6 +1801,8 @@ SCENARIOS = {
     "props": scenario_props,
     "zones": scenario_zones,
     "prefs": scenario_prefs,
+    "countdown_calendar": scenario_countdown_calendar,
+    "about": scenario_about,
 }
 
 
