@@ -1789,6 +1789,215 @@ def scenario_about():
         exit_via_menu(p)
 
 
+SIGNATURE = "7D3A91C4-2E6B-4F08-9C15-A4B2E0D6F371"
+EXPORT_CLOCKS = [
+    {"Id": "Asia/Tokyo", "Title": "Tokyo", "Type": 2, "Wd": 0, "Width": 80, "Color": 0x0000FF,
+     "Format": 3, "Tz": "JST-9"},
+    {"Id": "Local", "Title": "Home", "Type": 0, "Wd": 0, "Width": 80, "Color": 0xFFFFFF,
+     "Format": 1, "Tz": ""},
+    {"Id": "UTC", "Title": "Zulu", "Type": 1, "Wd": 0, "Width": 80, "Color": 0x00FFFF,
+     "Format": 2, "Tz": "UTC0"},
+]
+EXPORT_SETTINGS = {"DateFormat": 2, "UpdateCheck": 1, "UpdateTime": 7, "UpdateStatus": 1,
+                   "LayoutStyle": 1, "TimeStampFmt": 1, "FontSize": 1, "ShowIconInTray": 1,
+                   "TurnOffOnTop": 1, "X": 150, "Y": 40}
+IMPORTED = ["DateFormat", "UpdateTime", "LayoutStyle", "FontSize", "TimeStampFmt",
+            "ShowIconInTray"]
+FILES = os.path.join(WORK, "files")
+
+
+def windows_path(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+def settings_file(main, clocks):
+    """An import file: section Horlix with the given lines, one section per
+    clock (a dict of key: value, in order)."""
+    text = "; made by the test\r\n\r\n[Horlix]\r\n" + "".join("%s\r\n" % m for m in main)
+    for i, clock in enumerate(clocks):
+        text += "\r\n[%d]\r\n" % i + "".join("%s=%s\r\n" % kv for kv in clock.items())
+    return text
+
+
+def write_file(name, text):
+    path = os.path.join(FILES, name)
+    with open(path, "wb") as f:
+        f.write(text.encode("latin-1"))
+    return path
+
+
+def open_import(path):
+    """Preferences, Import, the first question answered OK, the file chosen."""
+    open_prefs()
+    drive("press", PREFS, 1110)
+    lines = drive("answer", "Import Horlix Settings", "OK", 15)
+    check_equal(text_of(lines, "text"), "This will import Horlix settings from a '.hrlx' file and "
+                "overwrite all your existing settings (you will get a second chance to confirm "
+                "later). Do you want to continue?", "the import's first question")
+    drive("file-dialog", "Open", windows_path(path), 30)
+
+
+def main_values(keys):
+    return {k: keys["."].get(k) for k in sorted(keys["."])}
+
+
+def scenario_export_import():
+    """Export writes the settings file; importing it after other settings
+    restores the three clocks and the six imported settings and restarts the
+    program; a cancelled confirmation and invalid files change nothing; long
+    titles, Ids and rule strings come back as the registry can hold them."""
+    shutil.rmtree(FILES, ignore_errors=True)
+    os.makedirs(FILES)
+    seed_clocks(EXPORT_CLOCKS, [(".", k, "dword", v) for k, v in EXPORT_SETTINGS.items()])
+    drive("run-put", program_path())
+    p = start()
+    wait_colours([RED, WHITE, YELLOW])
+    laid_out = widths()
+
+    # Export, refused at the question: no file dialog.
+    open_prefs()
+    drive("press", PREFS, 1109)
+    lines = drive("answer", "Export Horlix Settings", "Cancel", 15)
+    check_equal(text_of(lines, "text"), "This will export your current settings to a file of your "
+                "choice. Do you want to continue?", "the export's question")
+    drive("no-box", "Save As", 1)
+    wait_no_dialog(PREFS)
+
+    # Export: the save dialog adds the extension.
+    open_prefs()
+    drive("press", PREFS, 1109)
+    drive("answer", "Export Horlix Settings", "OK", 15)
+    t0 = time.time()
+    drive("file-dialog", "Save As", windows_path(os.path.join(FILES, "exported")), 30)
+    exported = os.path.join(FILES, "exported.hrlx")
+    wait_until(lambda: os.path.exists(exported), "the file exported.hrlx is written")
+    wait_no_dialog(PREFS)
+    t1 = time.time()
+    time.sleep(0.5)
+    with open(exported, "rb") as f:
+        raw = f.read().decode("latin-1")
+    check("\r\n" in raw and "\n" not in raw.replace("\r\n", ""), "lines end with CR LF")
+    lines = raw.split("\r\n")
+    check_equal(lines[0], "; Exported settings for Horlix world time utility", "comment 1")
+    m = re.fullmatch(r"; <(https?://[^>]+/horlix/)>", lines[1])
+    check(m is not None, "comment 2 names the program's page: %r" % lines[1])
+    page = m.group(1)
+    check_equal(lines[2:5], ["; To restore use Right-click > Preferences > Import", "",
+                             "[Horlix]"], "comment 3, the empty line, the section")
+    body = [line for line in lines[5:] if line != ""]
+    created = body[1]
+    stamp = datetime.datetime.strptime(created, "Created=%Y-%m-%dT%H:%M:%SZ").replace(
+        tzinfo=datetime.timezone.utc).timestamp()
+    check(t0 - 2 <= stamp <= t1 + 1, "Created is the time of the export in UTC: %r" % created)
+    expected = ["Version=1650", created, "URL=" + page, "Guid=" + SIGNATURE] + [
+        "%s=%d" % (k, EXPORT_SETTINGS[k]) for k in
+        ("DateFormat", "UpdateCheck", "UpdateTime", "UpdateStatus", "LayoutStyle",
+         "TimeStampFmt", "FontSize", "ShowIconInTray", "TurnOffOnTop", "X", "Y")] + [
+        "AutoStart=1", "N=3"]
+    for i, c in enumerate(EXPORT_CLOCKS):
+        expected += ["[%d]" % i] + ["%s=%s" % (k, dict(c, Width=laid_out[i])[k]) for k in
+                                    ("Color", "Format", "Type", "Wd", "Width", "Id", "Title",
+                                     "Tz")]
+    check_equal(body, expected, "the keys and values in their order")
+
+    # Files that are not settings files change nothing.
+    before = reg()
+    clock0 = {"Color": 255, "Format": 0, "Type": 2, "Wd": 0, "Width": 80, "Id": "Asia/Tokyo",
+              "Title": "Tokyo", "Tz": "JST-9"}
+    clock1 = {"Color": 65280, "Format": 0, "Type": 0, "Wd": 0, "Width": 80, "Id": "Local",
+              "Title": "Here", "Tz": ""}
+    no_id = {k: v for k, v in clock1.items() if k != "Id"}
+    six = ["%s=%d" % (k, 0) for k in IMPORTED] + ["AutoStart=0"]
+    bad = {
+        "bad-guid.hrlx": (["Guid=" + SIGNATURE[:-1] + "0", "N=2"] + six, [clock0, clock1]),
+        "lower-guid.hrlx": (["Guid=" + SIGNATURE.lower(), "N=2"] + six, [clock0, clock1]),
+        "no-guid.hrlx": (["N=2"] + six, [clock0, clock1]),
+        "n0.hrlx": (["Guid=" + SIGNATURE, "N=0"] + six, [clock0, clock1]),
+        "n65.hrlx": (["Guid=" + SIGNATURE, "N=65"] + six, [clock0] * 65),
+        "no-id.txt": (["Guid=" + SIGNATURE, "N=2"] + six, [clock0, no_id]),
+    }
+    for name, (main, clocks) in bad.items():
+        path = write_file(name, settings_file(main, clocks))
+        open_import(path)
+        lines = drive("answer", "ERROR", "OK", 15)
+        check_equal(text_of(lines, "text"), "Invalid Horlix settings file", "%s is rejected" % name)
+        wait_no_dialog(PREFS)
+        check(p.running(), "%s: the program goes on" % name)
+        check_equal(reg(), before, "%s: the registry is unchanged" % name)
+        check_equal(run_value(), program_path(), "%s: the Run value is unchanged" % name)
+
+    # The second confirmation cancelled: nothing changes.
+    open_import(exported)
+    lines = drive("answer", "Change settings", "Cancel", 15)
+    check_equal(text_of(lines, "text"), one_line(
+        "The new settings contain 3 clocks as follows:\rTokyo\rHome\rZulu\r\r"
+        "Do you want to change your settings?"), "the second confirmation lists the clocks")
+    wait_no_dialog(PREFS)
+    time.sleep(0.5)
+    check(p.running(), "Cancel: the program goes on")
+    check_equal(reg(), before, "Cancel: the registry is unchanged")
+    exit_via_menu(p)
+
+    # Other settings, then the import of the exported file.
+    other = [(".", "DateFormat", "dword", 0), (".", "UpdateCheck", "dword", 0),
+             (".", "UpdateTime", "dword", 3), (".", "UpdateStatus", "dword", 2),
+             (".", "LayoutStyle", "dword", 0), (".", "TimeStampFmt", "dword", 3),
+             (".", "FontSize", "dword", 0), (".", "ShowIconInTray", "dword", 0),
+             (".", "TurnOffOnTop", "dword", 0), (".", "X", "dword", 200), (".", "Y", "dword", 100)]
+    seed_clocks(DEFAULT_CLOCKS[:2], other)
+    drive("run-delete")
+    p = start()
+    old_pid = words(drive("find"), "window")[0][1]
+    open_import(exported)
+    drive("answer", "Change settings", "OK", 15)
+    check_equal(p.wait_exit(30), 0, "the old instance ends after the import")
+    new_pid = words(drive("wait-other-window", old_pid, 30), "window")[0][1]
+    drive("wait-ready", 30)
+    log("  ok: the program restarted as process %s" % new_pid)
+    wait_colours([RED, WHITE, YELLOW])
+    check(tray_icon_shown(), "the restarted program shows the tray icon")
+    keys = reg()
+    check_equal({k: keys["."][k] for k in IMPORTED}, {k: EXPORT_SETTINGS[k] for k in IMPORTED},
+                "the six imported settings")
+    check_equal({k: keys["."][k] for k in ("UpdateCheck", "UpdateStatus", "TurnOffOnTop", "X",
+                                           "Y", "N")},
+                {"UpdateCheck": 0, "UpdateStatus": 2, "TurnOffOnTop": 0, "X": 200, "Y": 100,
+                 "N": 3}, "the others as they were, the position of the running program")
+    for i, c in enumerate(EXPORT_CLOCKS):
+        check_clock_key(keys, i, dict(c, Width=laid_out[i]), "imported")
+    check_equal(run_value().lower(), program_path().lower(), "AutoStart=1 registers the program")
+
+    # Long texts: a title of 20 characters comes back as 19, an Id and a rule
+    # string of 255 as 254, where the registry reader takes them.
+    title20 = "ABCDEFGHIJKLMNOPQRST"
+    long_id = "Z" * 255
+    long_tz = "Y" * 255
+    path = write_file("long.hrlx", settings_file(
+        ["Guid=" + SIGNATURE, "N=2"] + ["%s=%d" % (k, 0) for k in IMPORTED] + ["AutoStart=0"],
+        [dict(clock0, Title=title20),
+         dict(clock1, Id=long_id, Title="Long", Tz=long_tz, Type=2, Color=0xFF0000)]))
+    open_import(path)
+    lines = drive("answer", "Change settings", "OK", 15)
+    check(text_of(lines, "text").startswith("The new settings contain 2 clocks as follows: "),
+          "the second confirmation for two clocks")
+    new_pid2 = words(drive("wait-other-window", new_pid, 30), "window")[0][1]
+    drive("wait-ready", 30)
+    log("  ok: the program restarted again as process %s" % new_pid2)
+    check(not tray_icon_shown(), "ShowIconInTray=0 imported: no tray icon")
+    check_equal(run_value(), None, "AutoStart=0 removes the Run value")
+    keys = reg()
+    check_equal((keys["0"]["Title"][0], keys["1"]["Id"][0], keys["1"]["Tz"][0]),
+                (title20[:19], long_id[:254], long_tz[:254]),
+                "the registry holds the cut title, Id and rule string")
+    drive("post-command", 100, "--", "wait-gone", 20)
+    keys = reg()
+    check_equal(keys["."]["N"], 2, "N after the restarted program's exit")
+    check_clock_key(keys, 0, {"Id": "Asia/Tokyo", "Title": title20[:19], "Tz": "JST-9"},
+                    "the 19-character title read back")
+    check_clock_key(keys, 1, {"Id": long_id[:254], "Title": "Long", "Tz": long_tz[:254]},
+                    "the 254-character Id and rule string read back")
+
+
 SCENARIOS = {
     "first_start": scenario_first_start,
     "second_instance": scenario_second_instance,
@@ -1803,6 +2012,7 @@ SCENARIOS = {
     "prefs": scenario_prefs,
     "countdown_calendar": scenario_countdown_calendar,
     "about": scenario_about,
+    "export_import": scenario_export_import,
 }
 
 
