@@ -1,0 +1,34 @@
+// WinINet with the system's proxy configuration.
+#include <windows.h>
+#include <wininet.h>
+
+#include "update/http.h"
+
+int32_t PlatformHttpOpenSession(const char* agent, HttpHandle* session) {
+  HINTERNET root = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  if (root == nullptr) return static_cast<int32_t>(GetLastError());
+  *session = root;
+  return 0;
+}
+
+int32_t PlatformHttpOpenRequest(HttpHandle session, const char* url, HttpHandle* request) {
+  HINTERNET r = InternetOpenUrlA(static_cast<HINTERNET>(session), url, nullptr, 0, 0, 0);
+  if (r == nullptr) return static_cast<int32_t>(GetLastError());
+  *request = r;
+  return 0;
+}
+
+int32_t PlatformHttpReadBody(HttpHandle request, unsigned char* buffer, uint32_t wanted,
+                             uint32_t* got) {
+  DWORD n = 0;
+  if (!InternetReadFile(static_cast<HINTERNET>(request), buffer, wanted, &n)) {
+    *got = 0;
+    return static_cast<int32_t>(GetLastError());
+  }
+  *got = n;
+  return 0;
+}
+
+void PlatformHttpCloseHandle(HttpHandle handle) {
+  if (handle != nullptr) InternetCloseHandle(static_cast<HINTERNET>(handle));
+}
