@@ -1,0 +1,251 @@
+"""Shared pieces of the scenarios that run the loopback builds under Wine
+against the reference update server: the fixed port and its lock, the Wine
+environment, releases, signing, and running a console program with its key
+press.
+
+Environment: HORLIX_WINDOWS_BIN (the Windows tree's bin folder),
+HORLIX_SOURCE_DIR, HORLIX_SIGN (horlix-sign), HORLIX_LOOPBACK_WORK (a work
+folder in the build tree), HORLIX_WINEPREFIX (default build/wineprefix).
+"""
+
+import errno
+import fcntl
+import os
+import shutil
+import socket
+import subprocess
+import sys
+import threading
+import time
+
+SKIP = 77
+SOURCE = os.environ.get("HORLIX_SOURCE_DIR") or os.path.dirname(os.path.dirname(
+    os.path.dirname(os.path.abspath(__file__))))
+BIN = os.environ.get("HORLIX_WINDOWS_BIN", os.path.join(SOURCE, "build", "windows", "bin"))
+WORK = os.environ.get("HORLIX_LOOPBACK_WORK", os.path.join(SOURCE, "build", "native", "loopback"))
+SIGN = os.environ.get("HORLIX_SIGN", os.path.join(SOURCE, "build", "native", "bin", "horlix-sign"))
+PUBLISH = os.path.join(SOURCE, "tools", "horlix-publish")
+DEV_KEY = os.path.join(SOURCE, "tools", "devkey", "horlix-dev-private.pem")
+DIGEST_INFO = bytes.fromhex("3020300c06082a864886f70d020505000410")
+
+sys.path.insert(0, os.path.join(SOURCE, "server"))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "bignum"))
+
+import horlix_update_server as srv  # noqa: E402
+import kbref  # noqa: E402
+
+
+class Failure(Exception):
+    pass
+
+
+class Skip(Exception):
+    pass
+
+
+def log(*parts):
+    print(*parts, flush=True)
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+    log("  ok:", what)
+
+
+def check_equal(actual, expected, what):
+    if actual != expected:
+        raise Failure("%s:\n  expected %r\n  got      %r" % (what, expected, actual))
+    log("  ok:", what, "=", repr(actual) if len(repr(actual)) < 200 else "(%d chars)" % len(actual))
+
+
+def loopback_site():
+    """The web site the loopback builds were made with: (address, port)."""
+    path = os.path.join(BIN, "horlix-loopback-site.txt")
+    try:
+        with open(path) as f:
+            site = f.read().strip()
+    except OSError:
+        raise Skip("no %s: the Windows tree is not built" % path)
+    return site, int(site.rsplit(":", 1)[1])
+
+
+def wine_env():
+    env = dict(os.environ)
+    env["WINEPREFIX"] = os.environ.get("HORLIX_WINEPREFIX", os.path.join(SOURCE, "build", "wineprefix"))
+    env["WINEDEBUG"] = "-all"
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    env["WINEARCH"] = "win64"
+    # WinINet's preconfigured access would take a proxy from these.
+    for name in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
+        env.pop(name, None)
+    return env
+
+
+def prepare_wine(env):
+    """Starts the wine server (kept a minute past its last program) and the
+    prefix's services with every stream detached: started by a program under
+    test they would inherit its pipes and hold them open after it ended."""
+    for args in (["wineserver", "-p60"], ["wine", "cmd", "/c", "exit"]):
+        subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, start_new_session=True, timeout=180, check=False)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def program_copy(name):
+    """A copy of a Windows program from the build tree: a build running
+    meanwhile may relink the original."""
+    exe = os.path.join(BIN, name)
+    if not os.path.isfile(exe):
+        raise Skip("%s is not built" % exe)
+    if shutil.which("wine") is None:
+        raise Skip("wine is not installed")
+    folder = os.path.join(WORK, "bin")
+    os.makedirs(folder, exist_ok=True)
+    copy = os.path.join(folder, name)
+    shutil.copy2(exe, copy)
+    return copy
+
+
+class PortLock:
+    """Holds the loopback port for one scenario: a lock file against other
+    runs of this tree, then a server bound to the port (waiting while
+    something else holds it)."""
+
+    def __init__(self, port, seconds=180):
+        self.port = port
+        self.seconds = seconds
+        self.lock = None
+
+    def __enter__(self):
+        self.lock = open("/tmp/horlix-loopback-%d.lock" % self.port, "w")
+        fcntl.flock(self.lock, fcntl.LOCK_EX)
+        return self
+
+    def __exit__(self, *exc):
+        fcntl.flock(self.lock, fcntl.LOCK_UN)
+        self.lock.close()
+        return False
+
+    def serve(self, root, handler=srv.UpdateHandler):
+        """A running server (srv.ServerThread) on the port for root."""
+        end = time.time() + self.seconds
+        while True:
+            try:
+                server = srv.make_server(root, self.port, handler=handler, log_file=None)
+                return srv.ServerThread(server)
+            except OSError as e:
+                if e.errno != errno.EADDRINUSE or time.time() > end:
+                    raise Failure("cannot listen on loopback port %d: %s" % (self.port, e))
+                log("  port %d is in use, waiting" % self.port)
+                time.sleep(2)
+
+    def wait_free(self):
+        """Waits until nothing listens on the port (for a server that is down)."""
+        end = time.time() + self.seconds
+        while True:
+            with socket.socket() as s:
+                # Connections of the last server that are still closing do
+                # not count: only a listener makes the bind fail.
+                s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+                try:
+                    s.bind(("127.0.0.1", self.port))
+                    return
+                except OSError:
+                    if time.time() > end:
+                        raise Failure("loopback port %d stays in use" % self.port)
+            time.sleep(2)
+
+
+def fresh_folder(name):
+    path = os.path.join(WORK, name)
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+    return path
+
+
+def publish(root, *args):
+    p = subprocess.run([sys.executable, PUBLISH, "--sign-tool", SIGN, "--root", root] + list(args),
+                       capture_output=True, text=True)
+    if p.returncode != 0:
+        raise Failure("horlix-publish %s failed: %s" % (" ".join(args), p.stderr))
+    return p
+
+
+def openssl(*args, data=None):
+    return subprocess.run(["openssl"] + list(args), input=data, capture_output=True,
+                          check=True).stdout
+
+
+def signed_info(signed_text, key=DEV_KEY):
+    """signed_text (bytes) followed by "#" and its signature under key, made
+    with OpenSSL over the block digest (the reference model)."""
+    block = DIGEST_INFO + kbref.block_digest(signed_text)
+    sig = openssl("pkeyutl", "-sign", "-inkey", key, data=block)
+    return signed_text + b"#\nsig=" + sig.hex().encode() + b"\n"
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+class Console:
+    """A console program under Wine with its three streams as pipes."""
+
+    PROMPT = b"Press any key to close this window..."
+
+    def __init__(self, args, env, cwd=None):
+        self.proc = subprocess.Popen(["wine"] + args, env=env, cwd=cwd, stdin=subprocess.PIPE,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        self.out = bytearray()
+        self.err = bytearray()
+        self.readers = [threading.Thread(target=self._pump, args=(self.proc.stdout, self.out)),
+                        threading.Thread(target=self._pump, args=(self.proc.stderr, self.err))]
+        for t in self.readers:
+            t.daemon = True
+            t.start()
+
+    @staticmethod
+    def _pump(stream, into):
+        while True:
+            chunk = stream.read1(65536)
+            if not chunk:
+                return
+            into.extend(chunk)
+
+    def wait_for_output(self, tail, seconds):
+        end = time.time() + seconds
+        while time.time() < end:
+            if bytes(self.out).endswith(tail):
+                return True
+            if self.proc.poll() is not None:
+                break
+            time.sleep(0.05)
+        return bytes(self.out).endswith(tail)
+
+    def finish(self, seconds):
+        try:
+            rc = self.proc.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait(timeout=30)
+            raise Failure("program did not end within %d s; output %r / %r"
+                          % (seconds, bytes(self.out), bytes(self.err)))
+        for t in self.readers:
+            t.join(timeout=10)
+        return rc
+
+    def press_key(self):
+        self.proc.stdin.write(b"x")
+        self.proc.stdin.flush()
+        self.proc.stdin.close()

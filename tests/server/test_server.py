@@ -1,0 +1,490 @@
+#!/usr/bin/env python3
+"""The reference update server and the publish tool, over real HTTP on
+loopback.
+
+Usage: test_server.py [unittest arguments, e.g. a class name]
+
+Environment: HORLIX_SIGN (the native tree's horlix-sign), HORLIX_SOURCE_DIR.
+References: zlib.crc32 for the CRC-32, OpenSSL (pkeyutl -verifyrecover) for
+the signature, and tests/bignum/kbref.py (an independent Python model of the
+block digest) for the dig= value.
+"""
+
+import http.client
+import os
+import random
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+import unittest
+import urllib.request
+import zlib
+
+SOURCE = os.environ.get("HORLIX_SOURCE_DIR") or os.path.dirname(os.path.dirname(
+    os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(SOURCE, "server"))
+sys.path.insert(0, os.path.join(SOURCE, "tests", "bignum"))
+
+import horlix_update_server as srv  # noqa: E402
+import kbref  # noqa: E402
+
+SIGN = os.environ.get("HORLIX_SIGN", os.path.join(SOURCE, "build", "native", "bin", "horlix-sign"))
+PUBLISH = os.path.join(SOURCE, "tools", "horlix-publish")
+SERVER_CMD = os.path.join(SOURCE, "server", "horlix-update-server")
+DEV_KEY = os.path.join(SOURCE, "tools", "devkey", "horlix-dev-private.pem")
+SHIPPED_ZONES = os.path.join(SOURCE, "resources", "horlixtz.ini")
+DIGEST_INFO = bytes.fromhex("3020300c06082a864886f70d020505000410")
+CGI = "/cgi-bin/horlix-update.cgi"
+
+
+def zone_file(date, extra=b""):
+    """A small zone data file with the given Version Date (None: no Version)."""
+    text = b"; test zone data\r\n[Australia/Perth]\r\nTZ=AWST-8\r\n"
+    if date is not None:
+        text += b"[Version]\r\nDate=" + date.encode() + b"\r\nRelease=2026f\r\n"
+    return text + b"[UTC]\r\nTZ=UTC0\r\n" + extra
+
+
+def publish(*args):
+    return subprocess.run([sys.executable, PUBLISH, "--sign-tool", SIGN] + list(args),
+                          capture_output=True, text=True)
+
+
+def get(server, path, agent="Horlix"):
+    """(HTTP status, body, headers) of one GET, sent exactly as given."""
+    conn = http.client.HTTPConnection("127.0.0.1", server.port, timeout=10)
+    try:
+        conn.putrequest("GET", path, skip_accept_encoding=True)
+        conn.putheader("User-Agent", agent)
+        conn.endheaders()
+        r = conn.getresponse()
+        return r.status, r.read(), r.headers
+    finally:
+        conn.close()
+
+
+def openssl(*args, data=None):
+    return subprocess.run(["openssl"] + list(args), input=data, capture_output=True,
+                          check=True).stdout
+
+
+def info_fields(info):
+    """What horlixupdater takes from an info file: each key's first
+    occurrence in the signed text (before the first '#'); sig after it."""
+    signed, _, rest = info.partition(b"#")
+
+    def value(text, key):
+        at = text.find(key)
+        if at < 0:
+            return None
+        v = text[at + len(key):]
+        for end in (b";", b"\r", b"\n"):
+            if end in v:
+                v = v[:v.index(end)]
+        return v
+
+    return {"signed": signed, "exever": value(signed, b"exever="), "size": value(signed, b"size="),
+            "url": value(signed, b"url="), "dig": value(signed, b"dig="), "sig": value(rest, b"sig=")}
+
+
+class ServerCase(unittest.TestCase):
+    """A fresh release folder and a server on a free port for each test."""
+
+    handler = srv.UpdateHandler
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="horlix-server-test-")
+        self.root = os.path.join(self.tmp, "root")
+        os.makedirs(self.root)
+        self.server = srv.make_server(self.root, 0, handler=self.handler, log_file=None)
+        self.running = srv.ServerThread(self.server)
+        self.running.__enter__()
+        self.site = self.server.url
+
+    def tearDown(self):
+        self.running.__exit__(None, None, None)
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def write(self, name, data):
+        path = os.path.join(self.tmp, name)
+        with open(path, "wb") as f:
+            f.write(data)
+        return path
+
+    def publish_ok(self, *args):
+        p = publish("--root", self.root, *args)
+        self.assertEqual(p.returncode, 0, p.stderr)
+        return p
+
+
+class Crc(ServerCase):
+    def test_crc_routine_against_zlib(self):
+        rng = random.Random(7)
+        self.assertEqual(srv.crc32(b"123456789"), 0xCBF43926)
+        self.assertEqual(srv.crc32(b""), 0)
+        for size in (1, 2, 3, 255, 256, 4097):
+            data = bytes(rng.getrandbits(8) for _ in range(size))
+            self.assertEqual(srv.crc32(data), zlib.crc32(data), size)
+            half = size // 2
+            self.assertEqual(srv.crc32(data[half:], srv.crc32(data[:half])), zlib.crc32(data))
+
+    def test_tzinfo_reply_is_crc_and_size_of_published_file(self):
+        status, body, _ = get(self.server, CGI + "?req=tzinfo")
+        self.assertEqual((status, body), (404, b"error=no zone data file"))
+        rng = random.Random(11)
+        with open(SHIPPED_ZONES, "rb") as f:
+            shipped = f.read()
+        # A file whose CRC has leading zero digits shows how "%x" writes it.
+        small = zone_file("2026-01-01T00:00Z")
+        while zlib.crc32(small) >= 0x10000000:
+            small += b";"
+        candidates = [shipped, small,
+                      zone_file("2026-01-02T00:00Z", bytes(rng.getrandbits(8) for _ in range(70000)))]
+        for data in candidates:
+            self.publish_ok("--zone-file", self.write("zones.ini", data))
+            status, body, _ = get(self.server, CGI + "?req=tzinfo")
+            self.assertEqual(status, 200)
+            self.assertEqual(body, ("crc=%x;size=%u;" % (zlib.crc32(data), len(data))).encode())
+            self.assertLessEqual(len(body), 32, "the client reads at most 32 bytes")
+            status, served, _ = get(self.server, "/src/horlixtz.ini")
+            self.assertEqual((status, served), (200, data))
+
+    def test_same_size_new_content_gives_new_crc(self):
+        a = zone_file("2026-03-01T00:00Z", b"; aaaa\r\n")
+        b = zone_file("2026-03-01T00:00Z", b"; bbbb\r\n")
+        for data in (a, b, a):
+            self.publish_ok("--zone-file", self.write("zones.ini", data))
+            _, body, _ = get(self.server, CGI + "?req=tzinfo")
+            self.assertEqual(body, ("crc=%x;size=%u;" % (zlib.crc32(data), len(data))).encode())
+
+
+class Status(ServerCase):
+    def status(self, query):
+        code, body, _ = get(self.server, CGI + "?" + query)
+        self.assertEqual(code, 200, body)
+        self.assertRegex(body, rb"^status=[0-2]$")
+        return int(body[7:])
+
+    def test_nothing_published(self):
+        self.assertEqual(self.status("xv=1650&zd=0000-00-00T00:00Z"), 0)
+        self.assertEqual(self.status("xv=0&zd=0000-00-00T00:00Z"), 0)
+
+    def test_decision_table(self):
+        installer = self.write("setup.exe", b"MZ" + bytes(range(256)) * 8)
+        self.publish_ok("--installer", installer, "--version", "1651", "--key", DEV_KEY,
+                        "--site", self.site,
+                        "--zone-file", self.write("zones.ini", zone_file("2026-06-01T12:00Z")))
+        table = [
+            # xv, zd, status
+            ("1650", "0000-00-00T00:00Z", 2),   # the program's own default query
+            ("1650", "2026-06-01T12:00Z", 2),   # an older program always hears of the upgrade
+            ("1650", "2027-01-01T00:00Z", 2),
+            ("0", "2026-06-01T12:00Z", 2),
+            ("1651", "0000-00-00T00:00Z", 1),
+            ("1651", "2026-06-01T11:59Z", 1),   # one minute older
+            ("1651", "2026-05-31T12:00Z", 1),
+            ("1651", "2026-06-01T12:00Z", 0),   # the same date
+            ("1651", "2026-06-01T12:01Z", 0),   # newer than the published one
+            ("1651", "2030-01-01T00:00Z", 0),
+            ("1652", "2026-01-01T00:00Z", 1),
+            ("1652", "2026-06-01T12:00Z", 0),
+            ("9999", "2026-06-01T12:00Z", 0),
+            ("1651", "garbage", 1),             # any other form counts as older
+            ("1651", "", 1),
+            ("1651", "2026-06-01", 1),
+        ]
+        for xv, zd, expected in table:
+            with self.subTest(xv=xv, zd=zd):
+                self.assertEqual(self.status("xv=%s&zd=%s" % (xv, zd)), expected)
+        self.assertEqual(self.status("xv=1651"), 1, "zd missing")
+        self.assertEqual(self.status("zd=2026-06-01T12:00Z&xv=1651"), 0, "any order")
+        self.assertEqual(self.status("xv=01650&zd=2026-06-01T12:00Z"), 2)
+
+    def test_only_zone_data_or_only_installer(self):
+        self.publish_ok("--zone-file", self.write("zones.ini", zone_file("2026-06-01T12:00Z")))
+        self.assertEqual(self.status("xv=1650&zd=2026-01-01T00:00Z"), 1)
+        self.assertEqual(self.status("xv=1650&zd=2026-06-01T12:00Z"), 0)
+        self.assertEqual(self.status("xv=1&zd=2026-06-01T12:00Z"), 0, "no version published")
+        # Publishing an installer later keeps the zone data file.
+        installer = self.write("setup.exe", b"MZ installer")
+        self.publish_ok("--installer", installer, "--version", "1700", "--key", DEV_KEY,
+                        "--site", self.site)
+        self.assertEqual(self.status("xv=1650&zd=2026-06-01T12:00Z"), 2)
+        self.assertEqual(self.status("xv=1700&zd=2026-01-01T00:00Z"), 1)
+        self.assertEqual(self.status("xv=1700&zd=2026-06-01T12:00Z"), 0)
+
+    def test_republishing_takes_effect_at_once(self):
+        self.publish_ok("--zone-file", self.write("zones.ini", zone_file("2026-06-01T12:00Z")))
+        self.assertEqual(self.status("xv=1650&zd=2026-06-01T12:00Z"), 0)
+        self.publish_ok("--zone-file", self.write("zones.ini", zone_file("2026-07-01T00:00Z")))
+        self.assertEqual(self.status("xv=1650&zd=2026-06-01T12:00Z"), 1)
+
+    def test_bad_queries(self):
+        for query in ("", "xv=", "xv=abc&zd=0000-00-00T00:00Z", "xv=-1", "xv=16x0", "zd=x",
+                      "req=other"):
+            with self.subTest(query=query):
+                code, body, _ = get(self.server, CGI + "?" + query)
+                self.assertEqual((code, body), (400, b"error=bad query"))
+                self.assertFalse(body.startswith(b"status="))
+
+
+class Files(ServerCase):
+    def test_release_files_and_pages(self):
+        rng = random.Random(3)
+        installer_bytes = bytes(rng.getrandbits(8) for _ in range(123457))
+        installer = self.write("setup.exe", installer_bytes)
+        zones = zone_file("2026-06-01T12:00Z")
+        url = self.site + "/horlix/files/horlix-1651-setup.exe"
+        self.publish_ok("--installer", installer, "--version", "1651", "--key", DEV_KEY, "--url", url,
+                        "--zone-file", self.write("zones.ini", zones))
+        code, body, headers = get(self.server, "/horlix/files/horlix-1651-setup.exe", "Horlixupdater")
+        self.assertEqual((code, body), (200, installer_bytes))
+        self.assertEqual(headers["Content-Length"], str(len(installer_bytes)))
+        self.assertEqual(headers["Cache-Control"], "no-store")
+        code, body, _ = get(self.server, "/src/horlixtz.ini")
+        self.assertEqual((code, body), (200, zones))
+        code, info, _ = get(self.server, "/horlix/upd/horlixquicki-sig.txt", "Horlixupdater")
+        self.assertEqual(code, 200)
+        self.assertEqual(info_fields(info)["url"], url.encode())
+        for path in ("/horlix/", "/horlix/download.html"):
+            code, body, headers = get(self.server, path)
+            self.assertEqual(code, 200, path)
+            self.assertTrue(headers["Content-Type"].startswith("text/html"), path)
+            self.assertIn(b"1.6.5.1", body, path)
+        _, download, _ = get(self.server, "/horlix/download.html")
+        self.assertIn(b'href="' + url.encode() + b'"', download)
+        _, about, _ = get(self.server, "/horlix/")
+        self.assertIn(b"2026-06-01T12:00Z", about)
+        self.assertIn(b'href="download.html"', about)
+
+    def test_missing_and_outside_paths(self):
+        secret = os.path.join(self.tmp, "secret.txt")
+        with open(secret, "wb") as f:
+            f.write(b"not for the web")
+        for path in ("/horlix/upd/horlixquicki-sig.txt", "/src/horlixtz.ini", "/nothing",
+                     "/../secret.txt", "/%2e%2e/secret.txt", "/src/%2e%2e/%2e%2e/secret.txt",
+                     "/horlix/../../secret.txt"):
+            with self.subTest(path=path):
+                code, body, _ = get(self.server, path)
+                self.assertEqual((code, body), (404, b"Not Found"))
+
+    def test_request_log_names_the_agent(self):
+        self.publish_ok("--zone-file", self.write("zones.ini", zone_file("2026-06-01T12:00Z")))
+        get(self.server, CGI + "?xv=1650&zd=0000-00-00T00:00Z", "Horlix")
+        get(self.server, "/src/horlixtz.ini", "Horlixupdater")
+        get(self.server, "/nothing", 'Odd "agent"')
+        lines = self.server.log_lines
+        self.assertEqual(len(lines), 3, lines)
+        self.assertRegex(lines[0], r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ 127\.0\.0\.1 '
+                                   r'"GET /cgi-bin/horlix-update\.cgi\?xv=1650&zd=0000-00-00T00:00Z" '
+                                   r'200 8 "Horlix"$')
+        self.assertTrue(lines[1].endswith('"GET /src/horlixtz.ini" 200 %d "Horlixupdater"'
+                                          % len(zone_file("2026-06-01T12:00Z"))), lines[1])
+        self.assertTrue(lines[2].endswith('404 9 "Odd \'agent\'"'), lines[2])
+
+
+class BadReplies(ServerCase):
+    """A subclassed handler answers whatever a test sets."""
+
+    class Handler(srv.UpdateHandler):
+        replies = {}
+
+        def route(self, path, query):
+            if path in self.replies:
+                return self.replies[path]
+            return super().route(path, query)
+
+    handler = Handler
+
+    def test_subclass_sends_arbitrary_bodies(self):
+        for body in (b"", b"status=x", b"status=10", b"A" * 300, bytes(range(256))):
+            self.Handler.replies[CGI] = (200, body, "text/plain")
+            code, got, headers = get(self.server, CGI + "?xv=1650&zd=0000-00-00T00:00Z")
+            self.assertEqual((code, got), (200, body))
+            self.assertEqual(headers["Content-Length"], str(len(body)))
+        self.Handler.replies[CGI] = (500, b"<html>Internal Server Error</html>", "text/html")
+        self.assertEqual(get(self.server, CGI)[:2], (500, b"<html>Internal Server Error</html>"))
+        self.Handler.replies.clear()
+        self.assertEqual(get(self.server, CGI + "?xv=1650&zd=x")[:2], (200, b"status=0"))
+
+
+class Signing(ServerCase):
+    def test_info_file_verifies_with_openssl(self):
+        rng = random.Random(5)
+        fresh = os.path.join(self.tmp, "fresh.pem")
+        openssl("genrsa", "-out", fresh, "1024")
+        for key, size in ((DEV_KEY, 1), (DEV_KEY, 4096), (DEV_KEY, 300001), (fresh, 1000)):
+            data = bytes(rng.getrandbits(8) for _ in range(size))
+            installer = self.write("setup.exe", data)
+            version = 1601 + size % 97
+            p = self.publish_ok("--installer", installer, "--version", str(version), "--key", key,
+                                "--site", self.site)
+            if key == fresh:
+                self.assertIn("not the one built into", p.stderr)
+            code, info, _ = get(self.server, "/horlix/upd/horlixquicki-sig.txt", "Horlixupdater")
+            self.assertEqual(code, 200)
+            self.assertTrue(info.startswith(b"exever="))
+            self.assertLessEqual(len(info), 1023)
+            f = info_fields(info)
+            url = "%s/horlix/horlix-%d-setup.exe" % (self.site, version)
+            self.assertEqual(f["exever"], str(version).encode())
+            self.assertEqual(f["size"], str(size).encode())
+            self.assertEqual(f["url"], url.encode())
+            self.assertEqual(f["dig"], kbref.block_digest(data).hex().encode())
+            self.assertEqual(srv.info_file_version(info), version)
+            pub = os.path.join(self.tmp, "pub.pem")
+            openssl("rsa", "-in", key, "-pubout", "-out", pub)
+            sig = os.path.join(self.tmp, "sig.bin")
+            with open(sig, "wb") as out:
+                out.write(bytes.fromhex(f["sig"].decode()))
+            recovered = openssl("pkeyutl", "-verifyrecover", "-pubin", "-inkey", pub, "-in", sig)
+            self.assertEqual(recovered, DIGEST_INFO + kbref.block_digest(f["signed"]))
+            code, body, _ = get(self.server, url[len(self.site):], "Horlixupdater")
+            self.assertEqual((code, body), (200, data))
+            _, status, _ = get(self.server, CGI + "?xv=1600&zd=0000-00-00T00:00Z")
+            self.assertEqual(status, b"status=2")
+
+    def test_refusals_change_nothing(self):
+        installer = self.write("setup.exe", b"MZ first")
+        zones = zone_file("2026-06-01T12:00Z")
+        self.publish_ok("--installer", installer, "--version", "1651", "--key", DEV_KEY,
+                        "--site", self.site, "--zone-file", self.write("zones.ini", zones))
+
+        def snapshot():
+            files = {}
+            for folder, _, names in os.walk(self.root):
+                for name in names:
+                    with open(os.path.join(folder, name), "rb") as f:
+                        files[os.path.relpath(os.path.join(folder, name), self.root)] = f.read()
+            return files
+
+        before = snapshot()
+        other = self.write("other.exe", b"MZ second")
+        refusals = [
+            ("zone file without Version", ["--zone-file", self.write("bad.ini", zone_file(None))]),
+            ("zone file with a bad Date", ["--zone-file", self.write("bad2.ini", zone_file("2026-06-01"))]),
+            ("missing zone file", ["--zone-file", os.path.join(self.tmp, "none.ini")]),
+            ("version 1600", ["--installer", other, "--version", "1600", "--key", DEV_KEY,
+                              "--site", self.site]),
+            ("missing key", ["--installer", other, "--version", "1652",
+                             "--key", os.path.join(self.tmp, "none.pem"), "--site", self.site]),
+            ("reserved path", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
+                               "--url", self.site + "/src/horlixtz.ini"]),
+            ("cgi path", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
+                          "--url", self.site + "/cgi-bin/x.exe"]),
+            ("leaving the folder", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
+                                    "--url", self.site + "/../x.exe"]),
+            ("a folder", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
+                          "--url", self.site + "/horlix/"]),
+            ("a query", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
+                         "--url", self.site + "/x.exe?a=1"]),
+            ("https", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
+                       "--url", "https://h/x.exe"]),
+            ("a good zone file with a bad installer", [
+                "--zone-file", self.write("good.ini", zone_file("2026-09-01T00:00Z")),
+                "--installer", other, "--version", "1600", "--key", DEV_KEY, "--site", self.site]),
+        ]
+        for label, args in refusals:
+            with self.subTest(label):
+                p = publish("--root", self.root, *args)
+                self.assertEqual(p.returncode, 1, p.stdout + p.stderr)
+                self.assertIn("horlix-publish: ", p.stderr)
+                self.assertEqual(snapshot(), before)
+        for label, args in (("no part", []), ("no key", ["--installer", other, "--version", "1652",
+                                                          "--site", self.site]),
+                            ("url and site", ["--installer", other, "--version", "1652", "--key",
+                                              DEV_KEY, "--site", self.site, "--url", self.site + "/a"])):
+            with self.subTest(label):
+                p = publish("--root", self.root, *args)
+                self.assertEqual(p.returncode, 2)
+                self.assertEqual(snapshot(), before)
+
+
+class Command(unittest.TestCase):
+    """The server as a maker starts it."""
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="horlix-server-cmd-")
+        self.root = os.path.join(self.tmp, "root")
+        os.makedirs(self.root)
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    @staticmethod
+    def stop(p):
+        if p.poll() is None:
+            p.kill()
+        p.communicate()
+
+    def start(self, *args):
+        p = subprocess.Popen([SERVER_CMD, "--root", self.root] + list(args), stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+        self.addCleanup(self.stop, p)
+        first = p.stdout.readline()
+        self.assertRegex(first, r"^horlix-update-server: serving .* at http://[0-9.]+:\d+/ "
+                                r"\(port \d+\)$")
+        return p, int(first.rsplit("port ", 1)[1].rstrip(")\n"))
+
+    def test_port_zero_sigterm_and_log_file(self):
+        log = os.path.join(self.tmp, "requests.log")
+        p, port = self.start("--port", "0", "--log", log)
+        self.assertGreater(port, 0)
+        req = urllib.request.Request("http://127.0.0.1:%d%s?xv=1650&zd=0000-00-00T00:00Z" % (port, CGI),
+                                     headers={"User-Agent": "Horlixupdater"})
+        with urllib.request.urlopen(req, timeout=10) as r:
+            self.assertEqual(r.read(), b"status=0")
+        # Bound to loopback only: the port is not open on another address.
+        with open("/proc/net/tcp") as f:
+            listening = [line.split()[1] for line in f.read().splitlines()[1:]
+                         if line.split()[3] == "0A"]
+        self.assertIn("0100007F:%04X" % port, listening)
+        self.assertNotIn("00000000:%04X" % port, listening)
+        p.send_signal(signal.SIGTERM)
+        self.assertEqual(p.wait(timeout=10), 0)
+        self.assertIn("horlix-update-server: stopped", p.stderr.read())
+        with open(log) as f:
+            lines = f.read().splitlines()
+        self.assertEqual(len(lines), 1)
+        self.assertTrue(lines[0].endswith('200 8 "Horlixupdater"'), lines[0])
+        # Nothing listens on the port any more (connections of the last
+        # requests may still be closing, hence SO_REUSEADDR).
+        with socket.socket() as s:
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            s.bind(("127.0.0.1", port))
+
+    def test_two_servers_two_ports_and_a_taken_port(self):
+        a, port_a = self.start("--port", "0")
+        b, port_b = self.start("--port", "0")
+        self.assertNotEqual(port_a, port_b)
+        c = subprocess.run([SERVER_CMD, "--root", self.root, "--port", str(port_a)],
+                           capture_output=True, text=True, timeout=30)
+        self.assertEqual(c.returncode, 1)
+        self.assertIn("cannot listen on 127.0.0.1:%d" % port_a, c.stderr)
+        for p in (a, b):
+            p.send_signal(signal.SIGTERM)
+            self.assertEqual(p.wait(timeout=10), 0)
+
+    def test_bind_address_and_bad_usage(self):
+        p, port = self.start("--port", "0", "--bind", "127.0.0.2")
+        conn = http.client.HTTPConnection("127.0.0.2", port, timeout=10)
+        conn.request("GET", CGI + "?xv=1650&zd=x")
+        self.assertEqual(conn.getresponse().read(), b"status=0")
+        conn.close()
+        with self.assertRaises(OSError):
+            socket.create_connection(("127.0.0.1", port), timeout=5).close()
+        p.send_signal(signal.SIGTERM)
+        self.assertEqual(p.wait(timeout=10), 0)
+        for args in ([], ["--port", "0"], ["--root", os.path.join(self.tmp, "none"), "--port", "0"]):
+            r = subprocess.run([SERVER_CMD] + args, capture_output=True, text=True, timeout=30)
+            self.assertEqual(r.returncode, 2, args)
+
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
