@@ -42,7 +42,7 @@ void Copy(char* dest, size_t size, const char* src) {
 
 // Control characters become spaces so that every text stays on its line.
 void PrintLine(const char* word, const char* text) {
-  char line[1024];
+  char line[2048];
   Copy(line, sizeof line, text);
   for (char* p = line; *p != '\0'; ++p) {
     if (static_cast<unsigned char>(*p) < 32) *p = ' ';
@@ -566,13 +566,13 @@ int CmdRightClick(const Args& a) {
 // ---- message boxes ----
 
 struct StaticSearch {
-  char text[1024];
+  char text[2048];
 };
 
 BOOL CALLBACK LongestStatic(HWND child, LPARAM param) {
   auto* s = reinterpret_cast<StaticSearch*>(param);
   if (!ClassIs(child, "Static")) return TRUE;
-  char text[1024];
+  char text[2048];
   WindowText(child, text, sizeof text);
   if (std::strlen(text) > std::strlen(s->text)) Copy(s->text, sizeof s->text, text);
   return TRUE;
@@ -627,7 +627,7 @@ int CmdAnswer(const Args& a) {
   HWND box = WaitBox(a.v[1], end);
   if (box == nullptr) return Fail("no message box \"%s\" appeared", a.v[1]);
   // The box fills in its controls while it opens; let it finish.
-  char text[1024] = "";
+  char text[2048] = "";
   do {
     StaticSearch s{};
     EnumChildWindows(box, LongestStatic, reinterpret_cast<LPARAM>(&s));

@@ -1327,6 +1327,24 @@ def scenario_props():
     ok_props(edit)
     wait_colours([GREEN, WHITE, YELLOW, RED, GREEN, GREEN])
 
+    # Only a colour changed: no new layout (the title buttons stay), the
+    # next tick paints the colour; a format change lays the strip out again.
+    before = [b["hwnd"] for b in buttons()]
+    drive("select-clock", 4, "--", "post-command", 103)
+    edit = "Clock Properties (5) - " + TITLE_25[:18]
+    wait_dialog(edit)
+    drive("select", edit, 1007, "Yellow")
+    ok_props(edit)
+    wait_colours([GREEN, WHITE, YELLOW, RED, YELLOW, GREEN])
+    check_equal([b["hwnd"] for b in buttons()], before, "a colour change keeps the title buttons")
+    drive("select-clock", 4, "--", "post-command", 103)
+    wait_dialog(edit)
+    drive("select", edit, 1006, "2 - h:mm a/p", "--", "select", edit, 1007, "Green")
+    ok_props(edit)
+    wait_until(lambda: all(a != b["hwnd"] for a, b in zip(before, buttons())),
+               "a format change lays the strip out again")
+    wait_colours([GREEN, WHITE, YELLOW, RED, GREEN, GREEN])
+
     # Cancel leaves the clock as it was.
     drive("select-clock", 2, "--", "post-command", 103)
     edit = "Clock Properties (3) - UTC"
@@ -1414,7 +1432,7 @@ def scenario_zones():
     import zoneinfo
     by_name = {r[1][0]: r[1][1] for r in first}
     for name in ("Australia/Perth", "Asia/Tokyo", "Europe/Paris", "America/New_York", "UTC",
-                 "America/St_Johns"):
+                 "America/St_Johns", "Australia/Sydney"):
         expected = set()
         for at in (t0, t1):
             d = datetime.datetime.fromtimestamp(at, zoneinfo.ZoneInfo(name))
@@ -1673,6 +1691,15 @@ def scenario_countdown_calendar():
           "set-text", COUNTDOWN, 1042, "3", "--", "press", COUNTDOWN, 1045)
     wait_until(lambda: countdown_state() == stopped, "Reset sets the fields to 0")
 
+    # Typed values beyond the spin ranges count in full: 90 minutes.
+    drive("set-text", COUNTDOWN, 1040, "90", "--", "press", COUNTDOWN, 1044)
+    wait_until(lambda: (lambda f: f[:2] == ["1", "29"] and int(f[2]) >= 55)(
+        countdown_state()["fields"]), "90 minutes show as 1 hour 29 minutes after a second")
+    drive("press", COUNTDOWN, 1044)
+    wait_until(lambda: countdown_state()["button"] == "Start", "Stop stops it")
+    drive("press", COUNTDOWN, 1045)
+    wait_until(lambda: countdown_state() == stopped, "Reset again")
+
     # Two seconds with the dialog open.
     drive("set-text", COUNTDOWN, 1042, "2")
     before = time.time()
@@ -1863,6 +1890,17 @@ def scenario_export_import():
     drive("no-box", "Save As", 1)
     wait_no_dialog(PREFS)
 
+    # Export, the save dialog cancelled: no message, no file, the dialog closes.
+    open_prefs()
+    drive("check", PREFS, 1107, 0, "--", "press", PREFS, 1109)
+    drive("answer", "Export Horlix Settings", "OK", 15)
+    drive("wait-dialog", "Save As", 30, "--", "press", "Save As", 2, "--",
+          "wait-no-dialog", "Save As", 15)
+    wait_no_dialog(PREFS)
+    drive("no-box", "Sorry, an error occurred", 1)
+    check(tray_icon_shown() and os.listdir(FILES) == [],
+          "a cancelled export writes nothing and applies nothing")
+
     # Export: the save dialog adds the extension.
     open_prefs()
     drive("press", PREFS, 1109)
@@ -1925,6 +1963,20 @@ def scenario_export_import():
         check(p.running(), "%s: the program goes on" % name)
         check_equal(reg(), before, "%s: the registry is unchanged" % name)
         check_equal(run_value(), program_path(), "%s: the Run value is unchanged" % name)
+
+    # 64 clocks: the confirmation is cut at 1344 characters.
+    many = [dict(clock0, Title="Clock number %02d xyz" % i) for i in range(64)]
+    open_import(write_file("many.hrlx", settings_file(["Guid=" + SIGNATURE, "N=64"] + six, many)))
+    lines = drive("answer", "Change settings", "Cancel", 15)
+    question = text_of(lines, "text")
+    # Each title takes 20 characters with its line end: all 64 would not fit.
+    check(question.startswith("The new settings contain 64 clocks as follows: Clock number 00 ")
+          and 1343 <= len(question) <= 1344
+          and question.endswith(" Do you want to change your settings?"),
+          "64 clocks: the confirmation is cut to 1344 characters and ends with the question "
+          "(%d: ...%r)" % (len(question), question[-60:]))
+    wait_no_dialog(PREFS)
+    check_equal(reg(), before, "64 clocks refused: the registry is unchanged")
 
     # The second confirmation cancelled: nothing changes.
     open_import(exported)
