@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(zone_rule clock_texts zone_file settings_file info_file bignum_powmod)
+[ ${#targets[@]} -gt 0 ] || targets=(zone_rule clock_texts zone_file settings_file update_replies info_file bignum_powmod)
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHORLIX_FUZZ=ON \
       -DHORLIX_WERROR=ON >/dev/null
 cmake --build build/fuzz -j2

@@ -104,6 +104,16 @@ write("settings_file", "sixty_four", settings(64, [(b"Clock %d" % i, b"Zone/%d" 
 write("settings_file", "missing_id", settings(2, three[:1]))
 write("settings_file", "quoted", settings(1, [(b"\"Quoted title\"", b"'Id'", b"\"CET-1\"", 2)]))
 
+# update_replies: the last byte picks raw text (odd) or a reply built of
+# numbers (even, the rest drives the numbers' spelling).
+for name, reply in [("status", b"status=1"), ("status_big", b"status=99999999999x"),
+                    ("status_bad", b"status=-1"), ("info", b"crc=cbf43926;size=9;"),
+                    ("info_spaced", b"crc= 0xCBF43926;size= +9;"),
+                    ("info_no_size", b"crc=1;"), ("info_overflow", b"crc=123456789;size=4294967296;")]:
+    write("update_replies", name, reply + b"\x01")
+write("update_replies", "built", bytes(range(40)) + b"\x00")
+write("update_replies", "built_zero", b"\x00" * 24)
+
 # info_file: texts from the front, then the installer; from the back the mode
 # (0 raw, 1 sign the text, 2 a release fitting the installer) and which fetch
 # fails (0 = none).
