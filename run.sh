@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts horlix.exe under Wine from a
-# program folder that holds it and its shipped zone data file. Without a
-# display of your own it runs on a virtual one (and says so).
+# Installs what is missing, builds everything, installs the built installer
+# silently into the project's Wine prefix (build/wineprefix; over an earlier
+# installation, closing a running Horlix) and starts the installed horlix.exe
+# from C:\Program Files\Horlix. Without a display of your own it runs on a
+# virtual one (and says so).
 set -euo pipefail
 cd "$(dirname "$0")"
 HORLIX_XVFB_PID=
 had_display=${DISPLAY:-}
 . tools/setup.sh
 . tests/wine/env.sh
+# No menu entries of the installed program on the host's desktop.
+export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 
-prog=build/run/Horlix
-mkdir -p "$prog"
-cp build/windows/bin/horlix.exe resources/horlixtz.ini "$prog/"
+setup=$(ls build/windows/installer/horlix-*-setup.exe | sort | tail -n 1)
+echo "Installing $(basename "$setup") into $WINEPREFIX"
+wine "$setup" /S
 if [ -z "$had_display" ]; then
   echo "No display: Horlix runs on the virtual display $DISPLAY (stop it with Ctrl-C)."
 fi
 cleanup() { [ -n "$HORLIX_XVFB_PID" ] && kill "$HORLIX_XVFB_PID" 2>/dev/null || true; }
 trap cleanup EXIT
-wine "$prog/horlix.exe"
+wine 'C:\Program Files\Horlix\horlix.exe'

@@ -6,7 +6,8 @@ set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-tools
           wine wine64 xvfb xauth x11-utils python3 openssl libssl-dev tzdata
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev
+          nsis fp-utils)
 
 missing=()
 for p in "${packages[@]}"; do

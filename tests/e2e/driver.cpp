@@ -10,6 +10,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -2058,6 +2059,87 @@ int CmdTicks(const Args& a) {
 }
 
 // ---- end of the soak commands ----
+// ---- the help viewer (HTML Help's "HH Parent" windows, of any process) ----
+
+constexpr const char* kHelpClass = "HH Parent";
+
+// help-wait [SECONDS]: waits for a visible help viewer window; prints
+// "help HWND PID" and "title TEXT".
+int CmdHelpWait(const Args& a) {
+  const DWORD end = Deadline(SecondsArg(a, 1, 10));
+  do {
+    HWND w = FindTopWindow(kHelpClass, nullptr, 0, true);
+    if (w != nullptr) {
+      char title[256];
+      WindowText(w, title, sizeof title);
+      std::printf("help %p %lu\n", static_cast<void*>(w), ProcessOf(w));
+      PrintLine("title", title);
+      return 0;
+    }
+    Sleep(20);
+  } while (Before(end));
+  return Fail("no help viewer window in time");
+}
+
+// help-none [SECONDS]: succeeds when no help viewer window shows within the time.
+int CmdHelpNone(const Args& a) {
+  const DWORD end = Deadline(SecondsArg(a, 1, 2));
+  do {
+    if (FindTopWindow(kHelpClass, nullptr, 0, true) != nullptr) {
+      return Fail("a help viewer window is open");
+    }
+    Sleep(50);
+  } while (Before(end));
+  std::printf("no-help\n");
+  return 0;
+}
+
+// help-close [SECONDS]: closes every help viewer window and waits until they are gone.
+int CmdHelpClose(const Args& a) {
+  const DWORD end = Deadline(SecondsArg(a, 1, 10));
+  do {
+    HWND w = FindTopWindow(kHelpClass, nullptr, 0, false);
+    if (w == nullptr) {
+      std::printf("help-closed\n");
+      return 0;
+    }
+    PostMessageA(w, WM_CLOSE, 0, 0);
+    Sleep(100);
+  } while (Before(end));
+  return Fail("the help viewer did not close");
+}
+
+// ---- processes (the installer's and uninstaller's) ----
+
+int CountProcesses(const char* exe) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return -1;
+  PROCESSENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
+    if (lstrcmpiA(entry.szExeFile, exe) == 0) ++count;
+  }
+  CloseHandle(snap);
+  return count;
+}
+
+// process-gone EXE [SECONDS]: waits until no process runs the program file
+// named EXE (a name such as Au_.exe, without its folder).
+int CmdProcessGone(const Args& a) {
+  if (a.n < 2) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 2, 30));
+  do {
+    const int n = CountProcesses(a.v[1]);
+    if (n < 0) return Fail("cannot list the processes");
+    if (n == 0) {
+      PrintLine("process-gone", a.v[1]);
+      return 0;
+    }
+    Sleep(100);
+  } while (Before(end));
+  return Fail("%s is still running", a.v[1]);
+}
 
 struct Command {
   const char* name;
@@ -2126,6 +2208,12 @@ const Command kCommands[] = {
     // soak
     {"resources", CmdResources},
     {"ticks", CmdTicks},
+    // the help viewer
+    {"help-wait", CmdHelpWait},
+    {"help-none", CmdHelpNone},
+    {"help-close", CmdHelpClose},
+    // processes
+    {"process-gone", CmdProcessGone},
 };
 
 int RunOne(const Args& a) {

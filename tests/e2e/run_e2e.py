@@ -2048,6 +2048,56 @@ def scenario_export_import():
                     "the 19-character title read back")
     check_clock_key(keys, 1, {"Id": long_id[:254], "Title": "Long", "Tz": long_tz[:254]},
                     "the 254-character Id and rule string read back")
+# ---------------------------------------------------------------- the help file
+
+HELP_TITLE = "Horlix Help"  # the help project's title, which the viewer shows
+
+
+def open_help_from_properties():
+    drive("post-command", 103)
+    drive("wait-dialog", PROPS_NEW, 10)
+    drive("click", PROPS_NEW, 110)
+
+
+def close_properties():
+    drive("press", PROPS_NEW, 2, "--", "wait-no-dialog", PROPS_NEW, 10)
+
+
+def scenario_help():
+    """"&Help..." and the "Help" button of the clock properties dialog open
+    horlix.chm from the program folder in the HTML Help viewer, inside the
+    program's own process; without the file neither opens a viewer."""
+    chm = os.path.join(BIN, "horlix.chm")
+    if not os.path.isfile(chm):
+        raise Failure("%s has not been built" % chm)
+    shutil.copy2(chm, PROG)
+    p = start()
+    pid = words(drive("find"), "window")[0][1]
+
+    drive("post-command", 110)
+    lines = drive("help-wait", 30)
+    check_equal(text_of(lines, "title"), HELP_TITLE, "&Help...: the viewer shows the help file")
+    check_equal(words(lines, "help")[0][1], pid, "&Help...: the viewer runs in horlix's process")
+    drive("help-close", 10)
+
+    open_help_from_properties()
+    lines = drive("help-wait", 30)
+    check_equal(text_of(lines, "title"), HELP_TITLE, "Help button: the viewer shows the help file")
+    check_equal(words(lines, "help")[0][1], pid, "Help button: the viewer runs in horlix's process")
+    drive("help-close", 10)
+    close_properties()
+    exit_via_menu(p)
+
+    os.remove(os.path.join(PROG, "horlix.chm"))
+    p = start()
+    drive("post-command", 110)
+    drive("help-none", 5)
+    log("  ok: &Help... without horlix.chm opens no viewer")
+    open_help_from_properties()
+    drive("help-none", 5)
+    log("  ok: the Help button without horlix.chm opens no viewer")
+    close_properties()
+    exit_via_menu(p)
 
 
 SCENARIOS = {
@@ -2065,6 +2115,7 @@ SCENARIOS = {
     "countdown_calendar": scenario_countdown_calendar,
     "about": scenario_about,
     "export_import": scenario_export_import,
+    "help": scenario_help,
 }
 
 

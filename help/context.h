@@ -1,0 +1,1 @@
+#define IDH_PROPERTIES 1100

@@ -1,0 +1,383 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios of the installer under Wine, each in a fresh prefix.
+
+Usage: run_install.py SCENARIO      (run_install.py --list names them)
+
+Environment: HORLIX_WINDOWS_BUILD (the Windows build tree: bin/horlix-driver.exe,
+installer/horlix-VERSION-setup.exe, program/Horlix), HORLIX_SOURCE_DIR (the
+project), HORLIX_INSTALL_DIR (a work folder inside the build tree: the
+prefixes, logs, installers built for the scenarios).
+
+Every scenario starts from a copy of a pristine prefix made once by
+wineboot (hard links for the big unchanging files, real copies of the
+registry and of everything small), runs the installer and the installed
+program there, on a virtual display of its own, and acts on them with
+horlix-driver.exe and Wine's reg. Exit code 0 = passed, 1 = failed, 77 =
+skipped (nothing built, or no display).
+"""
+
+import fcntl
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+SKIP = 77
+HERE = os.path.dirname(os.path.abspath(__file__))
+SOURCE = os.environ.get("HORLIX_SOURCE_DIR", os.path.dirname(os.path.dirname(HERE)))
+BUILD = os.environ.get("HORLIX_WINDOWS_BUILD", os.path.join(SOURCE, "build", "windows"))
+WORK = os.environ.get("HORLIX_INSTALL_DIR", os.path.join(SOURCE, "build", "native", "install"))
+
+# The end-to-end helpers (display, driver, prefix services), pointed at this
+# runner's own work folder and prefix.
+os.environ["HORLIX_E2E_DIR"] = WORK
+os.environ["HORLIX_WINDOWS_BIN"] = os.path.join(BUILD, "bin")
+sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
+import run_e2e as e2e  # noqa: E402
+from run_e2e import Failure, check, check_equal, drive, log, text_of, words  # noqa: E402
+
+PREFIX = e2e.PREFIX                      # WORK/wineprefix, the scenario's prefix
+TEMPLATE = os.path.join(WORK, "pristine")  # made once, never run in
+ENV = e2e.ENV
+ENV["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe=d"  # no menu entries on the host
+
+VERSION = None  # read from the build's installer name
+PROGRAM_FILES = ["horlix.exe", "horlixupdater.exe", "horlixtz.ini", "horlix.chm",
+                 "horlix-alarm1.wav"]
+INSTALL_DIR = os.path.join(PREFIX, "drive_c", "Program Files", "Horlix")
+INSTALL_DIR_WIN = r"C:\Program Files\Horlix"
+SHORTCUT = os.path.join(PREFIX, "drive_c", "ProgramData", "Microsoft", "Windows", "Start Menu",
+                        "Programs", "Horlix.lnk")
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Horlix"
+SETTINGS_KEY = r"HKCU\SOFTWARE\Brenvale\horlix"
+
+
+def installer_path():
+    folder = os.path.join(BUILD, "installer")
+    found = sorted(f for f in os.listdir(folder) if f.startswith("horlix-")
+                   and f.endswith("-setup.exe")) if os.path.isdir(folder) else []
+    return os.path.join(folder, found[-1]) if found else None
+
+
+def program_folder():
+    return os.path.join(BUILD, "program", "Horlix")
+
+
+# ---------------------------------------------------------------- prefixes
+
+def make_template():
+    ready = os.path.join(WORK, "pristine.ready")
+    if os.path.exists(ready):
+        return
+    log("creating the pristine Wine prefix", TEMPLATE)
+    shutil.rmtree(TEMPLATE, ignore_errors=True)
+    os.makedirs(TEMPLATE)
+    env = dict(ENV, WINEPREFIX=TEMPLATE)
+    for args, limit in ((["wineboot", "-i"], 240),
+                        (["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
+                          "/t", "REG_SZ", "/d", "N", "/f"], 60),
+                        (["wineserver", "-w"], 60)):
+        subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, start_new_session=True, timeout=limit,
+                       check=False)
+    if not os.path.isfile(os.path.join(TEMPLATE, "system.reg")):
+        raise Failure("wineboot made no prefix in %s" % TEMPLATE)
+    with open(ready, "w") as f:
+        f.write("ok\n")
+
+
+def fresh_prefix():
+    """A new prefix from the pristine one: files of 64 KiB and more (the
+    system's libraries, never written in place) are hard links, everything
+    else, the registry included, is copied."""
+    e2e.stop_wineserver()
+    shutil.rmtree(PREFIX, ignore_errors=True)
+
+    def copy(src, dst):
+        if os.path.getsize(src) >= 65536 and not src.endswith(".reg"):
+            os.link(src, dst)
+        else:
+            shutil.copy2(src, dst)
+
+    shutil.copytree(TEMPLATE, PREFIX, symlinks=True, copy_function=copy)
+    e2e.detached(["wineserver", "-p30"], 30)
+    e2e.detached(["wine", "cmd", "/c", "exit"], 120)
+
+
+# ---------------------------------------------------------------- Wine tools
+
+def wine(*args, timeout=180):
+    done = subprocess.run(["wine"] + list(args), env=ENV, stdin=subprocess.DEVNULL,
+                          capture_output=True, timeout=timeout, check=False,
+                          start_new_session=True)
+    return done.returncode, done.stdout.decode("latin-1").replace("\r", "")
+
+
+def reg_values(key):
+    """The values of a registry key as {name: (type, data)}; None when the
+    key does not exist."""
+    code, out = wine("reg", "query", key)
+    if code != 0:
+        return None
+    values = {}
+    for line in out.split("\n"):
+        parts = line.strip().split("    ")
+        if len(parts) >= 2 and parts[1].startswith("REG_"):
+            values[parts[0]] = (parts[1], parts[2] if len(parts) > 2 else "")
+    return values
+
+
+def run_installer(path, *args, timeout=240):
+    started = time.time()
+    code, _ = wine(path, *args, timeout=timeout)
+    log("  installer %s %s ended with %d after %.1f s" % (os.path.basename(path), " ".join(args),
+                                                         code, time.time() - started))
+    return code
+
+
+def wait_until(predicate, what, seconds=60):
+    end = time.time() + seconds
+    while time.time() < end:
+        if predicate():
+            log("  ok:", what)
+            return
+        time.sleep(0.25)
+    raise Failure(what + " (waited %d s)" % seconds)
+
+
+class Installed:
+    """The installed horlix.exe, started in the background."""
+
+    def __init__(self, name):
+        self.log_file = open(os.path.join(WORK, name + ".log"), "wb")
+        self.proc = subprocess.Popen(["wine", INSTALL_DIR_WIN + r"\horlix.exe"], env=ENV,
+                                     stdin=subprocess.DEVNULL, stdout=self.log_file,
+                                     stderr=subprocess.STDOUT, start_new_session=True)
+        STARTED.append(self)
+
+    def wait_exit(self, seconds):
+        try:
+            return self.proc.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            raise Failure("the installed horlix.exe did not end within %d s" % seconds)
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            try:
+                self.proc.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                pass
+        self.log_file.close()
+
+
+STARTED = []
+
+
+def start_installed(name):
+    p = Installed(name)
+    lines = drive("wait-ready", 60)
+    log("  started the installed program:", " ".join(lines))
+    drive("no-box", "HORLIX", 2)
+    log("  ok: no warning at start (the shipped zone data file was found)")
+    return p
+
+
+# ---------------------------------------------------------------- checks
+
+def same_bytes(a, b):
+    with open(a, "rb") as fa, open(b, "rb") as fb:
+        return fa.read() == fb.read()
+
+
+def check_installed(version, source_folder):
+    for name in PROGRAM_FILES:
+        path = os.path.join(INSTALL_DIR, name)
+        check(os.path.isfile(path), "installed: %s" % name)
+        check(same_bytes(path, os.path.join(source_folder, name)),
+              "%s is the one of the program folder" % name)
+    check(os.path.isfile(os.path.join(INSTALL_DIR, "uninstall.exe")), "installed: uninstall.exe")
+    check(os.path.isfile(SHORTCUT), "the Start menu shortcut exists")
+    with open(SHORTCUT, "rb") as f:
+        link = f.read()
+    target = INSTALL_DIR_WIN + r"\horlix.exe"
+    check(target.encode("latin-1") in link or target.encode("utf-16-le") in link,
+          "the shortcut starts %s" % target)
+    values = reg_values(UNINSTALL_KEY)
+    check(values is not None, "the uninstall entry exists")
+    check_equal(values.get("DisplayName", (None, None))[1], "Horlix World Time Utility",
+                "uninstall entry DisplayName")
+    check_equal(values.get("DisplayVersion", (None, None))[1], version, "uninstall entry DisplayVersion")
+    check_equal(values.get("InstallLocation", (None, None))[1], INSTALL_DIR_WIN,
+                "uninstall entry InstallLocation")
+    check_equal(values.get("UninstallString", (None, None))[1],
+                '"%s\\uninstall.exe"' % INSTALL_DIR_WIN, "uninstall entry UninstallString")
+
+
+def check_removed():
+    # uninstall.exe starts a copy of itself, Un.exe in the temporary folder,
+    # and ends at once; the copy does the work.
+    drive("process-gone", "Un.exe", 90, timeout=120)
+    log("  ok: the uninstaller has ended")
+    check(not os.path.exists(INSTALL_DIR), "the program folder is gone")
+    check(not os.path.exists(SHORTCUT), "the Start menu shortcut is gone")
+    check(reg_values(UNINSTALL_KEY) is None, "the uninstall entry is gone")
+
+
+def settings_count():
+    """The number of clocks in the user's settings, None without the key."""
+    values = reg_values(SETTINGS_KEY)
+    if values is None:
+        return None
+    kind, data = values.get("N", ("", ""))
+    return int(data, 16) if kind == "REG_DWORD" else -1
+
+
+def appdata_folder():
+    users = os.path.join(PREFIX, "drive_c", "users")
+    for user in sorted(os.listdir(users)):
+        roaming = os.path.join(users, user, "AppData", "Roaming")
+        if os.path.isdir(roaming) and user != "Public":
+            return os.path.join(roaming, "Horlix")
+    raise Failure("no application-data folder in the prefix")
+
+
+# ---------------------------------------------------------------- scenarios
+
+def scenario_install():
+    """Silent install into a fresh prefix, the installed program runs and its
+    help opens, silent uninstall keeps the user's settings; /PURGE removes
+    them too."""
+    setup = installer_path()
+    check_equal(run_installer(setup, "/S"), 0, "silent install: exit code")
+    check_installed(VERSION, program_folder())
+
+    p = start_installed("installed1")
+    drive("post-command", 110)
+    lines = drive("help-wait", 30)
+    check_equal(text_of(lines, "title"), "Horlix Help", "the installed help file opens")
+    drive("help-close", 10)
+    drive("post-command", 100)
+    check_equal(p.wait_exit(30), 0, "the installed program ends through E&xit with")
+    check_equal(settings_count(), 3, "the program wrote its settings (3 clocks)")
+    data = appdata_folder()
+    os.makedirs(data, exist_ok=True)
+    marker = os.path.join(data, "kept.txt")
+    with open(marker, "w") as f:
+        f.write("user data\n")
+
+    check_equal(run_installer(INSTALL_DIR_WIN + r"\uninstall.exe", "/S"), 0,
+                "silent uninstall: exit code")
+    check_removed()
+    check_equal(settings_count(), 3, "the user's settings are kept")
+    check(os.path.isfile(marker), "the application-data folder is kept")
+
+    check_equal(run_installer(setup, "/S"), 0, "second silent install: exit code")
+    check_installed(VERSION, program_folder())
+    check_equal(run_installer(INSTALL_DIR_WIN + r"\uninstall.exe", "/S", "/PURGE"), 0,
+                "silent uninstall with /PURGE: exit code")
+    check_removed()
+    check(settings_count() is None, "with /PURGE the settings are removed")
+    check(not os.path.exists(data), "with /PURGE the application-data folder is removed")
+
+
+def newer_installer(version):
+    """An installer of a later version, built like the real one from a copy
+    of the program folder whose zone data file carries one more zone."""
+    folder = os.path.join(WORK, "newer", "Horlix")
+    shutil.rmtree(os.path.dirname(folder), ignore_errors=True)
+    shutil.copytree(program_folder(), folder)
+    with open(os.path.join(folder, "horlixtz.ini"), "ab") as f:
+        f.write(b"\r\n[Test/Upgrade]\r\nTZ=UPG-3\r\n")
+    out = os.path.join(WORK, "newer", "horlix-%s-setup.exe" % version)
+    done = subprocess.run(["makensis", "-V2", "-DVERSION=" + version, "-DPROGRAM_DIR=" + folder,
+                           "-DOUTFILE=" + out, os.path.join(SOURCE, "installer", "horlix.nsi")],
+                          capture_output=True, check=False, stdin=subprocess.DEVNULL, timeout=120)
+    if done.returncode != 0 or not os.path.isfile(out):
+        raise Failure("makensis failed: %s" % done.stdout.decode("latin-1")[-2000:])
+    return out, folder
+
+
+def scenario_upgrade_running():
+    """Installing a newer version over a running horlix closes it first
+    (the private close message), replaces the files and the entry's version,
+    keeps the settings, and the new program starts."""
+    check_equal(run_installer(installer_path(), "/S"), 0, "silent install: exit code")
+    check_installed(VERSION, program_folder())
+    p = start_installed("old")
+    newer = VERSION.rsplit(".", 1)[0] + ".%d" % (int(VERSION.rsplit(".", 1)[1]) + 1)
+    setup, folder = newer_installer(newer)
+
+    check_equal(run_installer(setup, "/S"), 0, "silent install of %s over the running program" % newer)
+    check_equal(p.wait_exit(30), 0, "the running program was closed, exit code")
+    check_installed(newer, folder)
+    check_equal(settings_count(), 3, "the user's settings are kept")
+    p = start_installed("new")
+    drive("post-command", 100)
+    check_equal(p.wait_exit(30), 0, "the new program ends through E&xit with")
+
+
+SCENARIOS = {
+    "install": scenario_install,
+    "upgrade_running": scenario_upgrade_running,
+}
+
+
+def main():
+    global VERSION
+    if len(sys.argv) != 2:
+        print(__doc__)
+        return 2
+    if sys.argv[1] == "--list":
+        print("\n".join(SCENARIOS))
+        return 0
+    scenario = SCENARIOS.get(sys.argv[1])
+    if scenario is None:
+        print("unknown scenario", sys.argv[1])
+        return 2
+    setup = installer_path()
+    if setup is None or not os.path.isfile(e2e.DRIVER):
+        print("skipped: the installer or horlix-driver.exe has not been built")
+        return SKIP
+    VERSION = os.path.basename(setup)[len("horlix-"):-len("-setup.exe")]
+    if scenario is scenario_upgrade_running and shutil.which("makensis") is None:
+        print("skipped: makensis is not installed")
+        return SKIP
+    os.makedirs(WORK, exist_ok=True)
+    lock = open(os.path.join(WORK, "install.lock"), "w")
+    fcntl.flock(lock, fcntl.LOCK_EX)
+    xvfb = e2e.start_private_display()
+    if xvfb is None and not os.environ.get("DISPLAY"):
+        print("skipped: no Xvfb and no DISPLAY")
+        return SKIP
+    started = time.time()
+    try:
+        log("display", ENV.get("DISPLAY"))
+        os.makedirs(os.path.dirname(e2e.DRIVER_COPY), exist_ok=True)
+        shutil.copy2(e2e.DRIVER, e2e.DRIVER_COPY)
+        make_template()
+        fresh_prefix()
+        log("scenario", sys.argv[1], "with", os.path.basename(setup))
+        scenario()
+    except Failure as failure:
+        log("FAILED:", failure)
+        log("windows:", " / ".join(drive("windows", "all", may_fail=True)[1]))
+        return 1
+    finally:
+        for p in STARTED:
+            p.kill()
+        e2e.stop_wineserver()
+        if xvfb is not None:
+            xvfb.terminate()
+            try:
+                xvfb.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                xvfb.kill()
+            e2e.stop_stale_display()
+    log("passed in %.1f s" % (time.time() - started))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
