@@ -35,3 +35,4 @@
 // Dialog and control ids.
 #include "ids_props.h"
 #include "ids_misc.h"
+#include "ids_update.h"

@@ -12,14 +12,9 @@
 #include "ui/dialogs/web_site.h"
 #include "ui/strip/strip.h"
 #include "clocks/settings.h"
+#include "update/update_status.h"
 
 namespace {
-
-const char* const kStatusTexts[3] = {
-    "Horlix is up to date",
-    "ATTENTION: an updated time zone file is available.",
-    "ATTENTION: a newer version of Horlix is available.",
-};
 
 // What the About box keeps while it is open.
 struct AboutState {
@@ -43,9 +38,8 @@ void OnAboutInit(HWND dialog) {
   char build[64];
   std::snprintf(build, sizeof build, "[%s %s] ", __DATE__, __TIME__);
   SetDlgItemTextA(dialog, IDC_ABOUT_BUILD, build);
-  const int32_t status = Settings.UpdateStatus;
-  SetDlgItemTextA(dialog, IDC_ABOUT_STATUS,
-                  status > 0 && status < 3 ? kStatusTexts[status] : "");
+  const int32_t status = ShownUpdateStatus(Settings.UpdateStatus);
+  SetDlgItemTextA(dialog, IDC_ABOUT_STATUS, status != 0 ? UpdateStatusText(status) : "");
 
   char page[256];
   WebAddress(kProgramPagePath, page, sizeof page);
@@ -60,7 +54,7 @@ void OnAboutInit(HWND dialog) {
 
 void OnAboutDrawItem(HWND dialog, const DRAWITEMSTRUCT* item) {
   if (item->CtlID == IDC_ABOUT_UPDATE_NOW) {
-    if (Settings.UpdateStatus > 1) {
+    if (ShownUpdateStatus(Settings.UpdateStatus) > 1) {
       DrawLink(dialog, IDC_ABOUT_UPDATE_NOW, item, gAbout.updateCaption, gAbout.metrics);
     }
   } else if (item->CtlID == IDC_ABOUT_WEB_LINK) {

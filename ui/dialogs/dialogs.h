@@ -16,6 +16,8 @@ void ShowCalendarDialog(HWND owner);
 void ShowCountdownDialog(HWND owner);
 // Timer 3: raises the alarm when a running countdown has expired.
 void CheckCountdown(HWND owner);
+// "DLGUPDATE": the update status, checks, the zone data update and the upgrade.
+void ShowUpdateDialog(HWND owner);
 // "ABOUTBOX".
 void ShowAboutDialog(HWND owner);
 // Opens a page of the maker's web site (path such as "/horlix/") in the browser.

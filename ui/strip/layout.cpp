@@ -6,6 +6,7 @@
 #include "resources/resource.h"
 #include "tz/clock_text.h"
 #include "ui/strip/strip.h"
+#include "update/update_status.h"
 
 StripLayout Strip = {nullptr, nullptr, {}, 0, 4, {}, 0, 4, 18, 16, 34, 0,
                      nullptr, nullptr, nullptr, 1, nullptr, nullptr};
@@ -258,7 +259,7 @@ void DrawTitleButton(int index, const DRAWITEMSTRUCT* item) {
   RECT edge = r;
   DrawEdge(item->hDC, &edge, (item->itemState & ODS_SELECTED) ? EDGE_SUNKEN : EDGE_RAISED,
            BF_RECT);
-  if (Settings.UpdateStatus != 0 && !MainWindow.remindLater && Strip.attentionIcon != nullptr) {
+  if (ShownUpdateStatus(Settings.UpdateStatus) != 0 && !MainWindow.remindLater && Strip.attentionIcon != nullptr) {
     DrawIconEx(item->hDC, 2, 2, Strip.attentionIcon, 3, 3, 0, nullptr, DI_NORMAL);
   }
 }
@@ -275,8 +276,8 @@ void FillClockTooltip(NMTTDISPINFOA* request) {
 
 void RefreshStripAndHint(HWND window) {
   RelayoutStrip();
-  const int32_t status = Settings.UpdateStatus;
-  const char* hint = (status == 1 || status == 2) ? kUpdateHints[status] : kStripHint;
+  const int32_t status = ShownUpdateStatus(Settings.UpdateStatus);
+  const char* hint = status != 0 ? kUpdateHints[status] : kStripHint;
   DeleteTool(window, reinterpret_cast<UINT_PTR>(window));
   AddTool(window, TTF_IDISHWND, reinterpret_cast<UINT_PTR>(window), hint);
 }

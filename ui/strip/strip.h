@@ -50,6 +50,7 @@ struct MainWindowState {
   HANDLE instanceMutex;  // null once released
   int32_t clocksHidden;
   int32_t remindLater;   // the update dialog's "Remind me later"
+  HWND updateDialog;     // the open update dialog, for the balloon click
 };
 
 struct TrayState {

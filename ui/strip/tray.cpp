@@ -8,6 +8,8 @@
 #include "clocks/clock_list.h"
 #include "clocks/settings.h"
 #include "resources/resource.h"
+#include "update/update_check.h"
+#include "update/update_status.h"
 
 TrayState Tray = {nullptr, 0};
 
@@ -96,6 +98,15 @@ void HandleTrayEvent(HWND window, LPARAM event) {
       ShowTrayMenu(window, menu);
       break;
     }
+    case NIN_BALLOONUSERCLICK:
+      if (UpdateCheckRun.automaticCheck && ShownUpdateStatus(Settings.UpdateStatus) != 0) {
+        PostMessageA(window, WM_COMMAND, IDM_CHECK_UPDATES, 0);
+      }
+      if (MainWindow.updateDialog != nullptr) {
+        SetFocus(MainWindow.updateDialog);
+        SetFocus(GetDlgItem(MainWindow.updateDialog, IDC_UPDATE_UPGRADE));
+      }
+      break;
     default:
       break;
   }

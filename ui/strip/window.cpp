@@ -9,8 +9,10 @@
 #include "resources/resource.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/strip/strip.h"
+#include "update/update_check.h"
+#include "update/update_status.h"
 
-MainWindowState MainWindow = {nullptr, nullptr, nullptr, 0, 0};
+MainWindowState MainWindow = {nullptr, nullptr, nullptr, 0, 0, nullptr};
 
 namespace {
 
@@ -123,8 +125,11 @@ void OnMenuCommand(HWND window, int id) {
     case IDM_COUNTDOWN:
       ShowCountdownDialog(window);
       break;
+    case IDM_CHECK_UPDATES:
+      ShowUpdateDialog(window);
+      RefreshStripAndHint(window);
+      break;
     default:
-      // The update dialog (113) opens here.
       break;
   }
 }
@@ -160,7 +165,7 @@ void OnInitMenuPopup(HMENU menu) {
   EnableMenuItem(menu, IDM_MOVE_RIGHT,
                  MF_BYCOMMAND | (sel < 0 || sel >= Clocks.N - 1 ? MF_GRAYED : MF_ENABLED));
   CheckMenuItem(menu, IDM_CHECK_UPDATES,
-                MF_BYCOMMAND | (Settings.UpdateStatus != 0 ? MF_CHECKED : MF_UNCHECKED));
+                MF_BYCOMMAND | (ShownUpdateStatus(Settings.UpdateStatus) != 0 ? MF_CHECKED : MF_UNCHECKED));
   EnableMenuItem(menu, IDM_HIDE_CLOCKS,
                  MF_BYCOMMAND | (Tray.icon == nullptr ? MF_GRAYED : MF_ENABLED));
 }
@@ -179,7 +184,10 @@ void OnTimer(HWND window, WPARAM id) {
       TickStrip(window);
       break;
     case kUpdateTimer:
-      // The daily update check runs here.
+      if (Settings.UpdateCheck == 1) {
+        CheckForUpdates(false, nullptr);
+        RefreshStripAndHint(window);
+      }
       break;
     case kCountdownTimer:
       CheckCountdown(window);
@@ -211,6 +219,7 @@ void OnDrawItem(WPARAM id, LPARAM lParam) {
 bool OnCreate(HWND window) {
   MainWindow.window = window;
   InitCommonControls();
+  SetUpdateBalloon(ShowTrayBalloon);
   return CreateStripResources(window);
 }
 
