@@ -2141,6 +2141,96 @@ int CmdProcessGone(const Args& a) {
   return Fail("%s is still running", a.v[1]);
 }
 
+// ---- update commands: the update dialog's progress list, the updater's console ----
+
+// lb-items CAPTION ID: one line "item INDEX TEXT" per entry of list box ID
+// of the dialog, then "count N".
+int CmdListBoxItems(const Args& a) {
+  HWND d = nullptr;
+  HWND c = NeedControl(a, &d);
+  if (c == nullptr) return a.n < 3 ? 2 : 1;
+  DWORD_PTR count = 0;
+  if (!SendMessageTimeoutA(c, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, kSendTimeout, &count)) {
+    return Fail("the list box does not answer");
+  }
+  const long n = static_cast<long>(count);
+  for (long i = 0; i < n; ++i) {
+    DWORD_PTR len = 0;
+    SendMessageTimeoutA(c, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0, SMTO_ABORTIFHUNG, kSendTimeout,
+                        &len);
+    // The wide message, as for combo boxes: across processes Wine cuts the
+    // ANSI answer after one letter.
+    char text[1024] = "";
+    WCHAR wide[1024] = {};
+    if (len < 1024 &&
+        SendMessageTimeoutW(c, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide),
+                            SMTO_ABORTIFHUNG, kSendTimeout, nullptr)) {
+      wide[1023] = 0;
+      if (WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr) == 0) {
+        text[0] = '\0';
+      }
+    }
+    char word[32];
+    std::snprintf(word, sizeof word, "item %ld", i);
+    PrintLine(word, text);
+  }
+  std::printf("count %ld\n", n);
+  return 0;
+}
+
+// The first process whose executable is named name (case ignored), or 0.
+DWORD ProcessNamed(const char* name) {
+  DWORD ids[1024];
+  DWORD bytes = 0;
+  if (!EnumProcesses(ids, sizeof ids, &bytes)) return 0;
+  for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ids[i]);
+    if (h == nullptr) continue;
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    const BOOL ok = QueryFullProcessImageNameA(h, 0, path, &size);
+    CloseHandle(h);
+    if (!ok) continue;
+    const char* base = std::strrchr(path, '\\');
+    base = base != nullptr ? base + 1 : path;
+    if (lstrcmpiA(base, name) == 0) return ids[i];
+  }
+  return 0;
+}
+
+// console-key PROGRAM.exe [SECONDS]: waits for a process of that name and
+// types one key into its console, as a user answering "Press any key".
+int CmdConsoleKey(const Args& a) {
+  if (a.n < 2) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 2, 10));
+  DWORD pid = 0;
+  while ((pid = ProcessNamed(a.v[1])) == 0 && Before(end)) Sleep(50);
+  if (pid == 0) return Fail("no process %s", a.v[1]);
+  FreeConsole();
+  bool attached = false;
+  while (!(attached = AttachConsole(pid) != 0) && Before(end)) Sleep(50);
+  if (!attached) return Fail("cannot attach to the console of %s", a.v[1]);
+  HANDLE in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, 0, nullptr);
+  INPUT_RECORD keys[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    keys[i].EventType = KEY_EVENT;
+    keys[i].Event.KeyEvent.bKeyDown = i == 0;
+    keys[i].Event.KeyEvent.wRepeatCount = 1;
+    keys[i].Event.KeyEvent.wVirtualKeyCode = VK_RETURN;
+    keys[i].Event.KeyEvent.uChar.AsciiChar = '\r';
+  }
+  DWORD written = 0;
+  const BOOL ok = in != INVALID_HANDLE_VALUE && WriteConsoleInputA(in, keys, 2, &written);
+  if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
+  FreeConsole();
+  if (!ok || written != 2) return Fail("cannot type into the console of %s", a.v[1]);
+  std::printf("key %lu\n", static_cast<unsigned long>(pid));
+  return 0;
+}
+
+// ---- end of the update commands ----
+
 struct Command {
   const char* name;
   int (*run)(const Args&);
@@ -2214,6 +2304,9 @@ const Command kCommands[] = {
     {"help-close", CmdHelpClose},
     // processes
     {"process-gone", CmdProcessGone},
+    // update
+    {"lb-items", CmdListBoxItems},
+    {"console-key", CmdConsoleKey},
 };
 
 int RunOne(const Args& a) {
