@@ -8,6 +8,8 @@
 constexpr const char* kUpdateCgiPath = "/cgi-bin/horlix-update.cgi";
 constexpr const char* kZoneFileWebPath = "/src/horlixtz.ini";
 constexpr const char* kDownloadWebPath = "/horlix/download.html";
+// The program's own page, opened from the About box and written into settings files.
+constexpr const char* kProgramPagePath = "/horlix/";
 
 // Scheme, host and optional port, without a final slash.
 const char* UpdateServer();

@@ -9,7 +9,7 @@
 #include "resources/resource.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/links.h"
-#include "ui/dialogs/web_site.h"
+#include "update/sites.h"
 #include "ui/strip/strip.h"
 #include "clocks/settings.h"
 #include "update/update_status.h"
@@ -42,7 +42,7 @@ void OnAboutInit(HWND dialog) {
   SetDlgItemTextA(dialog, IDC_ABOUT_STATUS, status != 0 ? UpdateStatusText(status) : "");
 
   char page[256];
-  WebAddress(kProgramPagePath, page, sizeof page);
+  UpdateWebAddress(kProgramPagePath, page, sizeof page);
   SetDlgItemTextA(dialog, IDC_ABOUT_WEB_LINK, WithoutScheme(page));
   gAbout.linkFont = MakeLinkFont(dialog, IDC_ABOUT_WEB_LINK, &gAbout.metrics);
   GetDlgItemTextA(dialog, IDC_ABOUT_WEB_LINK, gAbout.webCaption, sizeof gAbout.webCaption);
@@ -76,7 +76,7 @@ void OnAboutCommand(HWND dialog, int id) {
       EndDialog(dialog, id);
       break;
     case IDC_ABOUT_UPDATE_NOW:
-      OpenInBrowser(dialog, kDownloadPagePath);
+      OpenInBrowser(dialog, kDownloadWebPath);
       break;
     case IDC_ABOUT_WEB_LINK:
       OpenInBrowser(dialog, kProgramPagePath);
@@ -115,10 +115,6 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 }
 
 }  // namespace
-
-void WebAddress(const char* path, char* out, unsigned size) {
-  std::snprintf(out, size, "%s%s", kWebSite, path);
-}
 
 HFONT MakeLinkFont(HWND dialog, int control, LinkMetrics* metrics) {
   metrics->edgeWidth = GetSystemMetrics(SM_CXEDGE);
@@ -170,7 +166,7 @@ void ShowAboutDialog(HWND owner) {
 
 void OpenInBrowser(HWND owner, const char* path) {
   char address[256];
-  WebAddress(path, address, sizeof address);
+  UpdateWebAddress(path, address, sizeof address);
   char quoted[256];
   std::snprintf(quoted, sizeof quoted, "\"%s\"", address);
   const INT_PTR result = reinterpret_cast<INT_PTR>(

@@ -8,7 +8,7 @@
 #include "clocks/settings.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/settings_file.h"
-#include "ui/dialogs/web_site.h"
+#include "update/sites.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ void ExportSettings(HWND owner) {
   char path[MAX_PATH];
   if (!AskSaveFile(owner, path)) return;
   char page[256];
-  WebAddress(kProgramPagePath, page, sizeof page);
+  UpdateWebAddress(kProgramPagePath, page, sizeof page);
   WallClock now;
   ReadUtcWallClock(&now);
   switch (WriteSettingsFile(path, page, now)) {
