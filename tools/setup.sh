@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-tools
           wine wine64 xvfb xauth x11-utils python3 openssl libssl-dev tzdata
           clang libclang-rt-14-dev
-          nsis fp-utils)
+          nsis fp-utils zlib1g-dev)
 
 missing=()
 for p in "${packages[@]}"; do
