@@ -2229,6 +2229,18 @@ int CmdConsoleKey(const Args& a) {
   return 0;
 }
 
+// post-timer ID: posts the strip a WM_TIMER of that timer id, as the
+// system does when the timer fires (for the half-hourly update timer).
+int CmdPostTimer(const Args& a) {
+  long id = 0;
+  if (!IntArg(a, 1, &id) || id < 0) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  if (!PostMessageA(w, WM_TIMER, static_cast<WPARAM>(id), 0)) return Fail("post failed");
+  std::printf("timer %ld\n", id);
+  return 0;
+}
+
 // ---- end of the update commands ----
 
 struct Command {
@@ -2307,6 +2319,7 @@ const Command kCommands[] = {
     // update
     {"lb-items", CmdListBoxItems},
     {"console-key", CmdConsoleKey},
+    {"post-timer", CmdPostTimer},
 };
 
 int RunOne(const Args& a) {
