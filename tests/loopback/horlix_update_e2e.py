@@ -565,6 +565,37 @@ def scenario_upgrade():
             at = info.index(b"sig=") + 10
             lb.write(info_path, info[:at] + (b"1" if info[at:at + 1] != b"1" else b"2") + info[at + 1:])
             refused_upgrade(server, "a forged signature", record)
+
+            installer = lb.read(published)
+
+            def signed_fields(version=1651, skip=None):
+                lines = [b"exever=%d" % version, b"size=%d" % len(installer),
+                         b"url=%s%s" % (site.encode(), INSTALLER_PATH.encode()),
+                         b"dig=" + lb.kbref.block_digest(installer).hex().encode()]
+                return b"".join(line + b"\n" for line in lines if not line.startswith(skip or b"-"))
+
+            other_key = os.path.join(lb.WORK, "other-key.pem")
+            lb.openssl("genrsa", "-out", other_key, "1024")
+            digest = lb.kbref.block_digest(installer).hex().encode()
+            for what, data in (
+                    ("a signature by another key", lb.signed_info(signed_fields(), other_key)),
+                    ("exever=1600", lb.signed_info(signed_fields(1600))),
+                    ("an info file not beginning with exever=",
+                     lb.signed_info(b" " + signed_fields())),
+                    ("a dig= appended after the signature",
+                     lb.signed_info(signed_fields(skip=b"dig=")) + b"dig=" + digest + b"\n")):
+                lb.write(info_path, data)
+                refused_upgrade(server, what, record)
+            # The same fields signed by the right key are taken: each case above
+            # differs from a genuine release only in what it names.
+            lb.write(info_path, lb.signed_info(signed_fields()))
+            before = installers()
+            e2e.drive("click", CAPTION, control("IDC_UPDATE_UPGRADE"))
+            e2e.check_equal(wait_progress(UPGRADE_STARTED[-1], 120), UPGRADE_STARTED,
+                            "the test's own genuine info file: the progress lines")
+            added = sorted(set(installers()) - set(before))
+            e2e.check(len(added) == 1, "a second installer, with another random name: %r" % added)
+            wait_file(os.path.join(updates_folder(), added[0]) + ".ran", 60)
             e2e.drive("post-command", 100, "--", "wait-gone", 20)
 
 
