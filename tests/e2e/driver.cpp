@@ -2243,6 +2243,104 @@ int CmdPostTimer(const Args& a) {
 
 // ---- end of the update commands ----
 
+// ---- the installer's window (started by the program, not by the driver) ----
+
+// The program file of a process, without its folder; false when the process
+// has ended or cannot be opened.
+bool ImageOf(DWORD pid, char* out, size_t size) {
+  HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (h == nullptr) return false;
+  char path[MAX_PATH] = "";
+  DWORD length = sizeof path;
+  const BOOL ok = QueryFullProcessImageNameA(h, 0, path, &length);
+  CloseHandle(h);
+  if (!ok) return false;
+  const char* base = std::strrchr(path, '\\');
+  Copy(out, size, base != nullptr ? base + 1 : path);
+  return true;
+}
+
+// The parent of a process as the system's snapshot records it (0 when the
+// process is not listed).
+DWORD ParentOf(DWORD pid) {
+  HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snap == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  DWORD parent = 0;
+  for (BOOL more = Process32First(snap, &entry); more; more = Process32Next(snap, &entry)) {
+    if (entry.th32ProcessID == pid) {
+      parent = entry.th32ParentProcessID;
+      break;
+    }
+  }
+  CloseHandle(snap);
+  return parent;
+}
+
+struct CaptionSearch {
+  const char* pattern;
+  DWORD notPid;
+  HWND found;
+};
+
+// The caption is read from the window record (InternalGetWindowText), not
+// asked of the window's thread: a window of a busy or hung program, or one
+// whose thread has not yet started pumping, cannot hold the search.
+BOOL CALLBACK FindCaptionWindow(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<CaptionSearch*>(param);
+  if (!IsWindowVisible(window) || ProcessOf(window) == s->notPid) return TRUE;
+  WCHAR wide[256] = {};
+  if (InternalGetWindowText(window, wide, 256) <= 0) return TRUE;
+  char text[256] = "";
+  if (WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr) == 0) {
+    return TRUE;
+  }
+  if (!CaptionMatches(text, s->pattern)) return TRUE;
+  s->found = window;
+  return FALSE;
+}
+
+// wait-caption PATTERN [SECONDS]: a visible top-level window of another
+// process whose caption is PATTERN (or starts with it when it ends with '*'):
+// "window HWND PID CLASS", "caption TEXT", "image EXE" of its process and
+// "parent PID EXE" ("?" for a parent that has ended).
+int CmdWaitCaption(const Args& a) {
+  if (a.n < 2) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 2, 30));
+  CaptionSearch s = {a.v[1], GetCurrentProcessId(), nullptr};
+  do {
+    s.found = nullptr;
+    EnumWindows(FindCaptionWindow, reinterpret_cast<LPARAM>(&s));
+    if (s.found != nullptr) break;
+    Sleep(50);
+  } while (Before(end));
+  if (s.found == nullptr) return Fail("no window \"%s\" appeared", a.v[1]);
+  char cls[64] = "";
+  GetClassNameA(s.found, cls, sizeof cls);
+  const DWORD pid = ProcessOf(s.found);
+  std::printf("window %p %lu %s\n", static_cast<void*>(s.found), pid, cls);
+  WCHAR wide[256] = {};
+  InternalGetWindowText(s.found, wide, 256);
+  char caption[256] = "";
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, caption, sizeof caption, nullptr, nullptr);
+  PrintLine("caption", caption);
+  char image[MAX_PATH] = "?";
+  if (!ImageOf(pid, image, sizeof image)) Copy(image, sizeof image, "?");
+  PrintLine("image", image);
+  const DWORD parent = ParentOf(pid);
+  char parentImage[MAX_PATH] = "?";
+  if (parent == 0 || !ImageOf(parent, parentImage, sizeof parentImage)) {
+    Copy(parentImage, sizeof parentImage, "?");
+  }
+  char word[32];
+  std::snprintf(word, sizeof word, "parent %lu", static_cast<unsigned long>(parent));
+  PrintLine(word, parentImage);
+  return 0;
+}
+
+// ---- end of the installer's window ----
+
 struct Command {
   const char* name;
   int (*run)(const Args&);
@@ -2320,6 +2418,8 @@ const Command kCommands[] = {
     {"lb-items", CmdListBoxItems},
     {"console-key", CmdConsoleKey},
     {"post-timer", CmdPostTimer},
+    // the installer's window
+    {"wait-caption", CmdWaitCaption},
 };
 
 int RunOne(const Args& a) {

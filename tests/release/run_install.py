@@ -6,7 +6,9 @@ Usage: run_install.py SCENARIO      (run_install.py --list names them)
 Environment: HORLIX_WINDOWS_BUILD (the Windows build tree: bin/horlix-driver.exe,
 installer/horlix-VERSION-setup.exe, program/Horlix), HORLIX_SOURCE_DIR (the
 project), HORLIX_INSTALL_DIR (a work folder inside the build tree: the
-prefixes, logs, installers built for the scenarios).
+prefixes, logs, installers built for the scenarios); full_upgrade also takes
+the loopback scenarios' HORLIX_SIGN and HORLIX_LOOPBACK_WORK (see
+tests/loopback/loopback.py).
 
 Every scenario starts from a copy of a pristine prefix made once by
 wineboot (hard links for the big unchanging files, real copies of the
@@ -36,11 +38,19 @@ os.environ["HORLIX_WINDOWS_BIN"] = os.path.join(BUILD, "bin")
 sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
 import run_e2e as e2e  # noqa: E402
 from run_e2e import Failure, check, check_equal, drive, log, text_of, words  # noqa: E402
+# The loopback builds, the reference update server and the update dialog's
+# helpers (full_upgrade).
+sys.path.insert(0, os.path.join(SOURCE, "tests", "loopback"))
+import loopback as lb  # noqa: E402
+import horlix_update_e2e as update_dialog  # noqa: E402
 
 PREFIX = e2e.PREFIX                      # WORK/wineprefix, the scenario's prefix
 TEMPLATE = os.path.join(WORK, "pristine")  # made once, never run in
 ENV = e2e.ENV
 ENV["WINEDLLOVERRIDES"] = "mscoree,mshtml=;winemenubuilder.exe=d"  # no menu entries on the host
+# WinINet's preconfigured access would take a proxy from these.
+for _name in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
+    ENV.pop(_name, None)
 
 VERSION = None  # read from the build's installer name
 PROGRAM_FILES = ["horlix.exe", "horlixupdater.exe", "horlixtz.ini", "horlix.chm",
@@ -282,21 +292,36 @@ def scenario_install():
     check(not os.path.exists(data), "with /PURGE the application-data folder is removed")
 
 
-def newer_installer(version):
-    """An installer of a later version, built like the real one from a copy
-    of the program folder whose zone data file carries one more zone."""
-    folder = os.path.join(WORK, "newer", "Horlix")
+def build_installer(version, name, programs=None, extra_zone=False):
+    """An installer of version, built like the real one with makensis from a
+    copy of the program folder in WORK/name; programs maps installed names
+    to files that replace them (the loopback builds), extra_zone gives its
+    zone data file one more zone. Returns the installer and the folder."""
+    folder = os.path.join(WORK, name, "Horlix")
     shutil.rmtree(os.path.dirname(folder), ignore_errors=True)
     shutil.copytree(program_folder(), folder)
-    with open(os.path.join(folder, "horlixtz.ini"), "ab") as f:
-        f.write(b"\r\n[Test/Upgrade]\r\nTZ=UPG-3\r\n")
-    out = os.path.join(WORK, "newer", "horlix-%s-setup.exe" % version)
+    for installed, source in (programs or {}).items():
+        shutil.copy2(source, os.path.join(folder, installed))
+    if extra_zone:
+        with open(os.path.join(folder, "horlixtz.ini"), "ab") as f:
+            f.write(b"\r\n[Test/Upgrade]\r\nTZ=UPG-3\r\n")
+    out = os.path.join(WORK, name, "horlix-%s-setup.exe" % version)
     done = subprocess.run(["makensis", "-V2", "-DVERSION=" + version, "-DPROGRAM_DIR=" + folder,
                            "-DOUTFILE=" + out, os.path.join(SOURCE, "installer", "horlix.nsi")],
                           capture_output=True, check=False, stdin=subprocess.DEVNULL, timeout=120)
     if done.returncode != 0 or not os.path.isfile(out):
         raise Failure("makensis failed: %s" % done.stdout.decode("latin-1")[-2000:])
     return out, folder
+
+
+def newer_installer(version):
+    """An installer of a later version, built like the real one from a copy
+    of the program folder whose zone data file carries one more zone."""
+    return build_installer(version, "newer", extra_zone=True)
+
+
+def next_version(version):
+    return version.rsplit(".", 1)[0] + ".%d" % (int(version.rsplit(".", 1)[1]) + 1)
 
 
 def scenario_upgrade_running():
@@ -306,7 +331,7 @@ def scenario_upgrade_running():
     check_equal(run_installer(installer_path(), "/S"), 0, "silent install: exit code")
     check_installed(VERSION, program_folder())
     p = start_installed("old")
-    newer = VERSION.rsplit(".", 1)[0] + ".%d" % (int(VERSION.rsplit(".", 1)[1]) + 1)
+    newer = next_version(VERSION)
     setup, folder = newer_installer(newer)
 
     check_equal(run_installer(setup, "/S"), 0, "silent install of %s over the running program" % newer)
@@ -317,10 +342,189 @@ def scenario_upgrade_running():
     drive("post-command", 100)
     check_equal(p.wait_exit(30), 0, "the new program ends through E&xit with")
 
+# ---------------------------------------------------------------- full upgrade
+
+PRODUCT_LONG = "Horlix World Time Utility"
+WIZARD = PRODUCT_LONG + " Setup"   # the installer's caption (NSIS: Name, then "Setup")
+# Later pages change the caption (a space or the page's name after it).
+WIZARD_PAGES = WIZARD + "*"
+CGI = "/cgi-bin/horlix-update.cgi"
+INFO_PATH = "/horlix/upd/horlixquicki-sig.txt"
+UPGRADE_LINES = ["Starting automatic update process...",
+                 "Successfully downloaded installation file.",
+                 "About to install new version...",
+                 "User Account Control: waiting for you...",
+                 "..to click 'Allow program to make changes'..."]
+
+
+def wizard_controls():
+    """The wizard's own controls as {id: (enabled, text)}."""
+    lines = drive("controls", WIZARD_PAGES, timeout=30)
+    found = {}
+    for line in lines:
+        if line.startswith("control "):
+            parts = line.split(" ", 10)
+            found[int(parts[1])] = (parts[3] == "1", parts[10] if len(parts) > 10 else "")
+    return found
+
+
+def wait_wizard_button(text, seconds=60):
+    """Waits until the wizard's Next button (id 1) reads text and is enabled:
+    the page that belongs to it is up."""
+    end = time.time() + seconds
+    got = None
+    while time.time() < end:
+        code, lines = drive("controls", WIZARD_PAGES, timeout=30, may_fail=True)
+        if code == 0:
+            for line in lines:
+                parts = line.split(" ", 10)
+                if parts[0] == "control" and parts[1] == "1":
+                    got = (parts[3] == "1", parts[10] if len(parts) > 10 else "")
+            if got == (True, text):
+                log("  ok: the wizard's page with %r" % text)
+                return
+        time.sleep(0.3)
+    raise Failure("the wizard's button 1 never read %r, enabled (last: %r)" % (text, got))
+
+
+def server_lines(server, path):
+    return [line for line in list(server.log_lines) if ('"GET %s' % path) in line]
+
+
+def wait_server_line(server, path, seconds):
+    end = time.time() + seconds
+    while time.time() < end:
+        lines = server_lines(server, path)
+        if lines:
+            return lines
+        time.sleep(0.2)
+    raise Failure("the server never served %s (log: %r)" % (path, list(server.log_lines)))
+
+
+def scenario_full_upgrade():
+    """The whole upgrade path: a build announcing version 1650, installed,
+    finds a newer version on the reference server, downloads it with
+    horlixupdater, starts its installer through cmd.exe /c, and the wizard,
+    driven to Install, closes the running program, puts the new files in
+    place and starts the new program."""
+    site, port = lb.loopback_site()
+    bin_dir = os.path.join(BUILD, "bin")
+    programs = {"horlix.exe": os.path.join(bin_dir, "horlix-loopback.exe"),
+                "horlixupdater.exe": os.path.join(bin_dir, "horlixupdater-loopback.exe")}
+    for path in programs.values():
+        if not os.path.isfile(path):
+            raise lb.Skip("%s is not built" % path)
+    started = time.time()
+    setup, folder = build_installer(VERSION, "loopback-old", programs)
+    check_equal(run_installer(setup, "/S"), 0, "silent install of the loopback build %s" % VERSION)
+    check_installed(VERSION, folder)
+
+    newer = next_version(VERSION)
+    newer_setup, newer_folder = build_installer(newer, "loopback-new", programs, extra_zone=True)
+    root = lb.fresh_folder("release-full-upgrade")
+    lb.publish(root, "--installer", newer_setup, "--version", "1651", "--key", lb.DEV_KEY,
+               "--site", site)
+    setup_path = "/horlix/horlix-1651-setup.exe"
+    check(os.path.isfile(os.path.join(root, setup_path.lstrip("/"))),
+          "published %s as %s on %s" % (os.path.basename(newer_setup), setup_path, site))
+    log("  (installers built and the old one installed in %.1f s)" % (time.time() - started))
+
+    caption = update_dialog.CAPTION
+    with lb.PortLock(port) as lock:
+        with lock.serve(root) as server:
+            old = start_installed("full-old")
+            old_pid = int(words(drive("find"), "window")[0][1])
+            drive("post-command", update_dialog.IDS["IDM_CHECK_UPDATES"], "--",
+                  "wait-dialog", caption, 10)
+            log("  the update dialog is open")
+            # 3. the check
+            drive("click", caption, update_dialog.control("IDC_UPDATE_CHECK"))
+            items = update_dialog.wait_progress("Update check is complete.", 60)
+            check_equal(items[-1], "Update check is complete.", "the check's last progress line")
+            values = reg_values(SETTINGS_KEY) or {}
+            check_equal(values.get("UpdateStatus"), ("REG_DWORD", "0x2"), "registry UpdateStatus")
+            query = server_lines(server, CGI)
+            check(len(query) == 1 and ("%s?xv=1650&" % CGI) in query[0] and
+                  query[0].endswith('"Horlix"'),
+                  "one update query with xv=1650, agent Horlix: %r" % query)
+
+            # 4. the upgrade: horlixupdater, then the installer through cmd.exe /c
+            del server.log_lines[:]
+            clicked = time.time()
+            drive("click", caption, update_dialog.control("IDC_UPDATE_UPGRADE"))
+            info = wait_server_line(server, INFO_PATH, 60)
+            fetched = wait_server_line(server, setup_path, 60)
+            check(len(info) == 1 and ('"GET %s" 200 ' % INFO_PATH) in info[0] and
+                  info[0].endswith('"Horlixupdater"'),
+                  "the signed info file was fetched by Horlixupdater: %r" % info)
+            size = os.path.getsize(newer_setup)
+            check(len(fetched) == 1 and ('"GET %s" 200 %d ' % (setup_path, size)) in fetched[0] and
+                  fetched[0].endswith('"Horlixupdater"'),
+                  "the installer (%d bytes) was fetched by Horlixupdater: %r" % (size, fetched))
+            # horlix is busy while the updater runs; the list answers afterwards.
+            items = update_dialog.wait_progress(UPGRADE_LINES[-1], 120)
+            check_equal(items, UPGRADE_LINES, "the upgrade's progress lines (horlixupdater ended with 0)")
+            log("  (download and start of the installer took %.1f s)" % (time.time() - clicked))
+            updates = os.path.join(appdata_folder(), "_updates")
+            downloaded = sorted(f for f in os.listdir(updates)
+                                if f.startswith("horlixquicki-") and f.endswith(".exe"))
+            check(len(downloaded) == 1 and len(downloaded[0]) == len("horlixquicki-12345678.exe"),
+                  "one downloaded installer in _updates: %r" % downloaded)
+            downloaded = downloaded[0]
+            check(same_bytes(os.path.join(updates, downloaded), newer_setup),
+                  "%s is the published installer" % downloaded)
+
+            waited = time.time()
+            lines = drive("wait-caption", WIZARD, 90, timeout=120)
+            log("  the wizard's window after %.1f s: %s" % (time.time() - waited, " / ".join(lines)))
+            window = words(lines, "window")[0]
+            check_equal(window[2], "#32770", "the wizard's window class")
+            check_equal(text_of(lines, "image").lower(), downloaded.lower(),
+                        "the wizard is the downloaded installer's process")
+            check_equal(text_of(lines, "parent").split(" ", 1)[1].lower(), "cmd.exe",
+                        "the installer was started by cmd.exe")
+            controls = wizard_controls()
+            # NSIS draws the branding text twice (a trimmed copy behind it).
+            branding = sorted({text.strip() for _, text in controls.values()
+                               if text.startswith(PRODUCT_LONG)})
+            check_equal(branding, ["%s %s" % (PRODUCT_LONG, newer)],
+                        "the wizard's branding names the new version")
+
+            # 5. the wizard: Welcome, Directory, Install (closes the program), Finish
+            wait_wizard_button("&Next >")
+            drive("press", WIZARD_PAGES, 1)
+            wait_wizard_button("&Install")
+            drive("press", WIZARD_PAGES, 1)
+            check_equal(old.wait_exit(60), 0, "the running program was asked to close, exit code")
+            drive("process-gone", "horlix.exe", 60, timeout=90)
+            log("  ok: no horlix.exe is left running")
+            wait_wizard_button("&Finish", 120)
+            check_installed(newer, newer_folder)
+            check_equal(settings_count(), 3, "the user's settings are kept (3 clocks)")
+            check_equal((reg_values(SETTINGS_KEY) or {}).get("UpdateStatus"), ("REG_DWORD", "0x2"),
+                        "UpdateStatus kept")
+            # Finish with "Start Horlix now" checked starts the new program.
+            drive("press", WIZARD_PAGES, 1)
+            drive("wait-no-dialog", WIZARD_PAGES, 30, timeout=60)
+            drive("process-gone", downloaded, 60, timeout=90)
+            log("  ok: the installer has ended")
+            lines = drive("wait-other-window", old_pid, 60, timeout=90)
+            new_pid = int(words(lines, "window")[0][1])
+            check(new_pid != old_pid, "the new program's window is up (pid %d)" % new_pid)
+            drive("wait-ready", 60, timeout=90)
+            drive("no-box", "HORLIX", 2)
+            log("  ok: the new program started without a warning")
+            drive("post-command", 100)
+            drive("process-gone", "horlix.exe", 60, timeout=90)
+            log("  ok: the new program ends through E&xit")
+            check_equal(settings_count(), 3, "the settings after the new program's exit (3 clocks)")
+    log("  (the whole upgrade took %.1f s)" % (time.time() - started))
+
 
 SCENARIOS = {
     "install": scenario_install,
     "upgrade_running": scenario_upgrade_running,
+    "full_upgrade": scenario_full_upgrade,
 }
 
 
@@ -341,7 +545,8 @@ def main():
         print("skipped: the installer or horlix-driver.exe has not been built")
         return SKIP
     VERSION = os.path.basename(setup)[len("horlix-"):-len("-setup.exe")]
-    if scenario is scenario_upgrade_running and shutil.which("makensis") is None:
+    if scenario in (scenario_upgrade_running, scenario_full_upgrade) and \
+            shutil.which("makensis") is None:
         print("skipped: makensis is not installed")
         return SKIP
     os.makedirs(WORK, exist_ok=True)
@@ -360,7 +565,10 @@ def main():
         fresh_prefix()
         log("scenario", sys.argv[1], "with", os.path.basename(setup))
         scenario()
-    except Failure as failure:
+    except lb.Skip as skip:
+        print("skipped:", skip)
+        return SKIP
+    except (Failure, lb.Failure) as failure:
         log("FAILED:", failure)
         log("windows:", " / ".join(drive("windows", "all", may_fail=True)[1]))
         return 1
