@@ -2241,6 +2241,27 @@ int CmdPostTimer(const Args& a) {
   return 0;
 }
 
+// mouse-click CAPTION ID: a real left click with the mouse on the middle of
+// the dialog's control (for owner-drawn link buttons, which a user clicks).
+// Fails when another window covers that point.
+int CmdMouseClick(const Args& a) {
+  HWND d = nullptr;
+  HWND c = NeedControl(a, &d);
+  if (c == nullptr) return a.n < 3 ? 2 : 1;
+  RECT r;
+  GetWindowRect(c, &r);
+  POINT p = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  HWND under = WindowFromPoint(p);
+  if (under != c) return Fail("another window covers the middle of control %s", a.v[2]);
+  MouseTo(p.x, p.y, 0);
+  Sleep(50);
+  MouseTo(p.x, p.y, MOUSEEVENTF_LEFTDOWN);
+  Sleep(30);
+  MouseTo(p.x, p.y, MOUSEEVENTF_LEFTUP);
+  std::printf("mouse-clicked %s at %ld %ld\n", a.v[2], p.x, p.y);
+  return 0;
+}
+
 // ---- end of the update commands ----
 
 // ---- the installer's window (started by the program, not by the driver) ----
@@ -2418,6 +2439,7 @@ const Command kCommands[] = {
     {"lb-items", CmdListBoxItems},
     {"console-key", CmdConsoleKey},
     {"post-timer", CmdPostTimer},
+    {"mouse-click", CmdMouseClick},
     // the installer's window
     {"wait-caption", CmdWaitCaption},
 };

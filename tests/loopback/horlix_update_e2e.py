@@ -724,9 +724,46 @@ def scenario_update_daily():
             e2e.exit_via_menu(p)
 
 
+# ------------------------------------------------------------ web links
+
+ABOUT = "About Horlix"
+
+
+def clicked_page(caption, name, record):
+    """A real click on a link button; the address the browser was given."""
+    if os.path.exists(record):
+        os.remove(record)
+    e2e.drive("mouse-click", caption, control(name))
+    return wait_file(record, 30).decode().strip()
+
+
+def scenario_web_links():
+    """The links of the About box and the update dialog open the maker's
+    pages in the browser, at the build's web site."""
+    site, port = lb.loopback_site()
+    record = record_browser()
+    e2e.fresh_registry([(".", "UpdateStatus", "dword", 2)])
+    p = e2e.start()
+    e2e.drive("post-command", IDS["IDM_ABOUT"], "--", "wait-dialog", ABOUT, 10)
+    e2e.check_equal(clicked_page(ABOUT, "IDC_ABOUT_WEB_LINK", record), site + "/horlix/",
+                    "the About box's web link opens the program's page")
+    e2e.check_equal(clicked_page(ABOUT, "IDC_ABOUT_UPDATE_NOW", record),
+                    site + "/horlix/download.html", "\"Update Now\" opens the download page")
+    e2e.drive("press", ABOUT, 1)
+    e2e.wait_no_dialog(ABOUT)
+    open_update_dialog()
+    e2e.check_equal(clicked_page(CAPTION, "IDC_UPDATE_LINK", record),
+                    site + "/horlix/download.html", "the update dialog's link opens the download page")
+    time.sleep(1)
+    e2e.check_equal(lb.read(record).decode().split("\n")[:-1], [site + "/horlix/download.html"],
+                    "one click opens one page")
+    close_update_dialog()
+    e2e.exit_via_menu(p)
+
+
 SCENARIOS = {"update_check": scenario_update_check, "zone_update": scenario_zone_update,
              "zone_update_failures": scenario_zone_update_failures, "upgrade": scenario_upgrade,
-             "update_daily": scenario_update_daily}
+             "update_daily": scenario_update_daily, "web_links": scenario_web_links}
 
 
 def main():
