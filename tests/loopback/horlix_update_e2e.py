@@ -761,9 +761,85 @@ def scenario_web_links():
     e2e.exit_via_menu(p)
 
 
+# ------------------------------------------------------------ remind me later
+
+def title_corner(index=0):
+    """The 6 x 6 pixels at the top left of a clock's title button, around the
+    3 x 3 attention notice."""
+    path = os.path.join(lb.WORK, "strip.bmp")
+    e2e.drive("shot", lb.windows_path(path))
+    data = lb.read(path)
+    offset = int.from_bytes(data[10:14], "little")
+    width = int.from_bytes(data[18:22], "little", signed=True)
+    height = int.from_bytes(data[22:26], "little", signed=True)
+    row = (width * 3 + 3) & ~3
+    button = e2e.buttons()[index]
+    pixels = []
+    for y in range(button["top"] + 1, button["top"] + 7):
+        for x in range(button["left"] + 1, button["left"] + 7):
+            at = offset + (height - 1 - y) * row + 3 * x
+            pixels.append(data[at:at + 3].hex())
+    return tuple(pixels)
+
+
+def wait_corner(predicate, what, seconds=10):
+    end = time.time() + seconds
+    corner = None
+    while time.time() < end:
+        corner = title_corner()
+        if predicate(corner):
+            e2e.log("  ok:", what, corner)
+            return corner
+        time.sleep(0.3)
+    raise e2e.Failure("%s: the corner is %r" % (what, corner))
+
+
+def remind_state():
+    controls, _ = e2e.dialog_controls(CAPTION)
+    return controls[control("IDC_UPDATE_REMIND")]["state"], controls[1]["text"]
+
+
+def scenario_remind_later():
+    """"Remind me later" hides the strip's attention notice while it is set,
+    is shown checked when the dialog opens again, and lasts only for the run."""
+    e2e.fresh_registry([(".", "UpdateStatus", "dword", 0)])
+    p = e2e.start()
+    plain = wait_corner(lambda c: True, "status 0: the title's corner")
+    e2e.exit_via_menu(p)
+    e2e.fresh_registry([(".", "UpdateStatus", "dword", 2)])
+    p = e2e.start()
+    notice = wait_corner(lambda c: c != plain, "status 2: the attention notice is drawn")
+    open_update_dialog()
+    e2e.check_equal(remind_state(), (0, "Close"), "at first: not checked, the button says Close")
+    e2e.drive("check", CAPTION, control("IDC_UPDATE_REMIND"), 1)
+    e2e.check_equal(remind_state(), (1, "OK"), "checked: the button says OK")
+    e2e.drive("press", CAPTION, 1)
+    e2e.wait_no_dialog(CAPTION)
+    wait_corner(lambda c: c == plain, "remind me later: the notice is gone")
+    open_update_dialog()
+    e2e.check_equal(remind_state(), (1, "OK"), "opened again: still checked")
+    e2e.drive("check", CAPTION, control("IDC_UPDATE_REMIND"), 0)
+    e2e.check_equal(remind_state()[1], "Close", "unchecked: the button says Close again")
+    e2e.drive("press", CAPTION, 2)  # closing with Escape stores it too
+    e2e.wait_no_dialog(CAPTION)
+    wait_corner(lambda c: c == notice, "unchecked: the notice is back")
+    open_update_dialog()
+    e2e.drive("check", CAPTION, control("IDC_UPDATE_REMIND"), 1)
+    close_update_dialog()
+    wait_corner(lambda c: c == plain, "checked again: the notice is gone")
+    e2e.exit_via_menu(p)
+    p = e2e.start()
+    wait_corner(lambda c: c == notice, "the next run shows the notice again")
+    open_update_dialog()
+    e2e.check_equal(remind_state(), (0, "Close"), "the next run: not checked")
+    close_update_dialog()
+    e2e.exit_via_menu(p)
+
+
 SCENARIOS = {"update_check": scenario_update_check, "zone_update": scenario_zone_update,
              "zone_update_failures": scenario_zone_update_failures, "upgrade": scenario_upgrade,
-             "update_daily": scenario_update_daily, "web_links": scenario_web_links}
+             "update_daily": scenario_update_daily, "web_links": scenario_web_links,
+             "remind_later": scenario_remind_later}
 
 
 def main():
