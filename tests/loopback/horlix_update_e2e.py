@@ -122,6 +122,17 @@ def scenario_update_check():
                 values = main_values()
                 e2e.check_equal(values.get("UpdateStatus"), status, "UpdateStatus")
                 e2e.check("UpdateLastCheck" in values, "UpdateLastCheck written")
+                controls, _ = e2e.dialog_controls(CAPTION)
+                texts = ["Horlix is up to date", ATTENTION[1], ATTENTION[2]]
+                e2e.check_equal(controls[control("IDC_UPDATE_STATUS")]["text"], texts[status],
+                                "status %d: the dialog shows its text" % status)
+                e2e.check(re.fullmatch(r"\d+ seconds ago",
+                                       controls[control("IDC_UPDATE_LAST_CHECKED")]["text"]),
+                          "status %d: last checked just now" % status)
+                e2e.check_equal([controls[control(name)]["enabled"] for name in
+                                 ("IDC_UPDATE_INSTALL", "IDC_UPDATE_UPGRADE", "IDC_UPDATE_REMIND")],
+                                [status == 1, status == 2, status != 0],
+                                "status %d: install, upgrade, remind enabled" % status)
                 query = [line for line in server.log_lines if CGI in line]
                 e2e.check(len(query) == 1 and
                           ("GET %s?xv=1650&zd=%s\" 200 8 \"Horlix\"" % (CGI, zone_date)) in query[0],
