@@ -2299,6 +2299,16 @@ DWORD ParentOf(DWORD pid) {
   return parent;
 }
 
+// A window's caption as its record holds it (InternalGetWindowText), in the
+// ANSI code page; false when it has none.
+bool RecordedCaption(HWND window, char* out, size_t size) {
+  WCHAR wide[256] = {};
+  out[0] = '\0';
+  if (InternalGetWindowText(window, wide, 256) <= 0) return false;
+  return WideCharToMultiByte(CP_ACP, 0, wide, -1, out, static_cast<int>(size), nullptr,
+                             nullptr) != 0;
+}
+
 struct CaptionSearch {
   const char* pattern;
   DWORD notPid;
@@ -2311,12 +2321,8 @@ struct CaptionSearch {
 BOOL CALLBACK FindCaptionWindow(HWND window, LPARAM param) {
   auto* s = reinterpret_cast<CaptionSearch*>(param);
   if (!IsWindowVisible(window) || ProcessOf(window) == s->notPid) return TRUE;
-  WCHAR wide[256] = {};
-  if (InternalGetWindowText(window, wide, 256) <= 0) return TRUE;
   char text[256] = "";
-  if (WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr) == 0) {
-    return TRUE;
-  }
+  if (!RecordedCaption(window, text, sizeof text)) return TRUE;
   if (!CaptionMatches(text, s->pattern)) return TRUE;
   s->found = window;
   return FALSE;
@@ -2341,10 +2347,8 @@ int CmdWaitCaption(const Args& a) {
   GetClassNameA(s.found, cls, sizeof cls);
   const DWORD pid = ProcessOf(s.found);
   std::printf("window %p %lu %s\n", static_cast<void*>(s.found), pid, cls);
-  WCHAR wide[256] = {};
-  InternalGetWindowText(s.found, wide, 256);
   char caption[256] = "";
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, caption, sizeof caption, nullptr, nullptr);
+  RecordedCaption(s.found, caption, sizeof caption);
   PrintLine("caption", caption);
   char image[MAX_PATH] = "?";
   if (!ImageOf(pid, image, sizeof image)) Copy(image, sizeof image, "?");

@@ -190,6 +190,17 @@ def appdata_horlix_dirs():
     return found
 
 
+def appdata_folder():
+    """The prefix user's "Horlix" folder under AppData\\Roaming, whether it
+    exists yet or not."""
+    users = os.path.join(PREFIX, "drive_c", "users")
+    for user in sorted(os.listdir(users)):
+        roaming = os.path.join(users, user, "AppData", "Roaming")
+        if os.path.isdir(roaming) and user != "Public":
+            return os.path.join(roaming, "Horlix")
+    raise Failure("no application-data folder in %s" % users)
+
+
 def layout_program_folder():
     os.makedirs(os.path.dirname(DRIVER_COPY), exist_ok=True)
     shutil.copy2(DRIVER, DRIVER_COPY)

@@ -133,7 +133,7 @@ def scenario_update_check():
                                  ("IDC_UPDATE_INSTALL", "IDC_UPDATE_UPGRADE", "IDC_UPDATE_REMIND")],
                                 [status == 1, status == 2, status != 0],
                                 "status %d: install, upgrade, remind enabled" % status)
-                query = [line for line in server.log_lines if CGI in line]
+                query = cgi_requests(server)
                 e2e.check(len(query) == 1 and
                           ("GET %s?xv=1650&zd=%s\" 200 8 \"Horlix\"" % (CGI, zone_date)) in query[0],
                           "the query and its agent: %r" % query)
@@ -164,22 +164,8 @@ def scenario_update_check():
 
 # ------------------------------------------------------------ zone data update
 
-def roaming_folder():
-    """The prefix user's application-data folder (AppData\\Roaming)."""
-    users = os.path.join(e2e.PREFIX, "drive_c", "users")
-    for user in sorted(os.listdir(users)):
-        path = os.path.join(users, user, "AppData", "Roaming")
-        if user != "Public" and os.path.isdir(path):
-            return path
-    raise e2e.Failure("no application-data folder in %s" % users)
-
-
-def horlix_data_folder():
-    return os.path.join(roaming_folder(), "Horlix")
-
-
 def clean_data_folder():
-    path = horlix_data_folder()
+    path = e2e.appdata_folder()
     if os.path.isdir(path):
         lb.shutil.rmtree(path)
     elif os.path.exists(path):
@@ -238,7 +224,7 @@ def zone_details():
 
 
 def data_files():
-    folder = horlix_data_folder()
+    folder = e2e.appdata_folder()
     return sorted(os.listdir(folder)) if os.path.isdir(folder) else None
 
 
@@ -278,7 +264,7 @@ def install_and_restart(server, expected, old_pid, old_process=None):
               "\"Horlix\"" in requests[0] and
               ("GET /src/horlixtz.ini\" 200 %d \"Horlix\"" % len(expected)) in requests[1],
               "the file information, then the file, asked by \"Horlix\": %r" % requests)
-    installed = os.path.join(horlix_data_folder(), "horlixtz.ini")
+    installed = os.path.join(e2e.appdata_folder(), "horlixtz.ini")
     e2e.check(lb.read(installed) == expected, "the new file is installed in %s" % installed)
     e2e.check_equal(main_values().get("UpdateStatus"), 0, "UpdateStatus after the installation")
     return new_pid, t0, t1
@@ -346,7 +332,7 @@ def scenario_zone_update():
             e2e.check(len(files) == 2 and len(backups) == 1 and
                       backups[0] in backup_names_between(t0, t1),
                       "the first file kept as its timestamped backup: %r" % files)
-            e2e.check(lb.read(os.path.join(horlix_data_folder(), backups[0])) == first,
+            e2e.check(lb.read(os.path.join(e2e.appdata_folder(), backups[0])) == first,
                       "the backup holds the first file")
             e2e.check_equal(tokyo_designator(), "+06:00", "Tokyo after the second: TKB-6")
             e2e.drive("post-command", 100, "--", "wait-gone", 20)
@@ -365,7 +351,7 @@ def scenario_zone_update_failures():
     lb.write(newer_path, newer)
     lb.publish(root, "--zone-file", newer_path)
     clean_data_folder()
-    lb.write(os.path.join(horlix_data_folder(), "horlixtz.ini"), current)
+    lb.write(os.path.join(e2e.appdata_folder(), "horlixtz.ini"), current)
     crc = zlib.crc32(newer)
     cases = [
         ("size 0", "crc=%x;size=0;" % crc, None,
@@ -398,7 +384,7 @@ def scenario_zone_update_failures():
                 items = wait_progress("ERROR: ")
                 e2e.check_equal(items[-1], message, what + ": the last progress line")
                 e2e.check_equal(data_files(), ["horlixtz.ini"], what + ": no backup, nothing new")
-                e2e.check(lb.read(os.path.join(horlix_data_folder(), "horlixtz.ini")) == current,
+                e2e.check(lb.read(os.path.join(e2e.appdata_folder(), "horlixtz.ini")) == current,
                           what + ": the current file is kept")
                 e2e.check(p.running(), what + ": the program goes on")
                 e2e.check_equal(main_values().get("UpdateStatus"), 1, what + ": UpdateStatus kept")
@@ -409,7 +395,7 @@ def scenario_zone_update_failures():
         e2e.check_equal(e2e.text_of(lines, "text"),
                         "ERROR: Failed to connect with web site: error 12029. Update aborted.",
                         "a server that is down")
-        e2e.check(lb.read(os.path.join(horlix_data_folder(), "horlixtz.ini")) == current,
+        e2e.check(lb.read(os.path.join(e2e.appdata_folder(), "horlixtz.ini")) == current,
                   "server down: the current file is kept")
         e2e.check_equal(tokyo_designator(), "+04:00", "the running program still has TKC-4")
         e2e.drive("post-command", 100, "--", "wait-gone", 20)
@@ -417,7 +403,7 @@ def scenario_zone_update_failures():
         # A copy that fails: the place of the folder is taken by a file, so
         # neither the folder nor the copy can be made.
         clean_data_folder()
-        blocker = horlix_data_folder()
+        blocker = e2e.appdata_folder()
         lb.write(blocker, b"not a folder\r\n")
         with lock.serve(root, handler=ZoneReplies):
             p = e2e.start()
@@ -442,7 +428,7 @@ def scenario_zone_update_failures():
 
 
 def windows_data_folder():
-    user = os.path.basename(os.path.dirname(os.path.dirname(roaming_folder())))
+    user = e2e.appdata_folder().split(os.sep)[-4]  # .../users/USER/AppData/Roaming/Horlix
     return "C:\\users\\%s\\AppData\\Roaming\\Horlix" % user
 
 
@@ -490,7 +476,7 @@ def wait_file(path, seconds):
 
 
 def updates_folder():
-    return os.path.join(horlix_data_folder(), "_updates")
+    return os.path.join(e2e.appdata_folder(), "_updates")
 
 
 def installers():

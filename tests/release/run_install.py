@@ -244,13 +244,7 @@ def settings_count():
     return int(data, 16) if kind == "REG_DWORD" else -1
 
 
-def appdata_folder():
-    users = os.path.join(PREFIX, "drive_c", "users")
-    for user in sorted(os.listdir(users)):
-        roaming = os.path.join(users, user, "AppData", "Roaming")
-        if os.path.isdir(roaming) and user != "Public":
-            return os.path.join(roaming, "Horlix")
-    raise Failure("no application-data folder in the prefix")
+appdata_folder = e2e.appdata_folder
 
 
 # ---------------------------------------------------------------- scenarios
@@ -348,18 +342,19 @@ PRODUCT_LONG = "Horlix World Time Utility"
 WIZARD = PRODUCT_LONG + " Setup"   # the installer's caption (NSIS: Name, then "Setup")
 # Later pages change the caption (a space or the page's name after it).
 WIZARD_PAGES = WIZARD + "*"
-CGI = "/cgi-bin/horlix-update.cgi"
-INFO_PATH = "/horlix/upd/horlixquicki-sig.txt"
-UPGRADE_LINES = ["Starting automatic update process...",
-                 "Successfully downloaded installation file.",
-                 "About to install new version...",
-                 "User Account Control: waiting for you...",
-                 "..to click 'Allow program to make changes'..."]
+CGI = update_dialog.CGI
+INFO_PATH = update_dialog.INFO_PATH
+UPGRADE_LINES = update_dialog.UPGRADE_STARTED
 
 
-def wizard_controls():
-    """The wizard's own controls as {id: (enabled, text)}."""
-    lines = drive("controls", WIZARD_PAGES, timeout=30)
+def wizard_controls(may_fail=False):
+    """The wizard's own controls as {id: (enabled, text)}; None when it is
+    not up and may_fail is set."""
+    code, lines = drive("controls", WIZARD_PAGES, timeout=30, may_fail=True)
+    if code != 0:
+        if may_fail:
+            return None
+        raise Failure("the wizard's controls cannot be read: %s" % " / ".join(lines))
     found = {}
     for line in lines:
         if line.startswith("control "):
@@ -374,12 +369,9 @@ def wait_wizard_button(text, seconds=60):
     end = time.time() + seconds
     got = None
     while time.time() < end:
-        code, lines = drive("controls", WIZARD_PAGES, timeout=30, may_fail=True)
-        if code == 0:
-            for line in lines:
-                parts = line.split(" ", 10)
-                if parts[0] == "control" and parts[1] == "1":
-                    got = (parts[3] == "1", parts[10] if len(parts) > 10 else "")
+        controls = wizard_controls(may_fail=True)
+        if controls is not None:
+            got = controls.get(1)
             if got == (True, text):
                 log("  ok: the wizard's page with %r" % text)
                 return
@@ -387,14 +379,10 @@ def wait_wizard_button(text, seconds=60):
     raise Failure("the wizard's button 1 never read %r, enabled (last: %r)" % (text, got))
 
 
-def server_lines(server, path):
-    return [line for line in list(server.log_lines) if ('"GET %s' % path) in line]
-
-
 def wait_server_line(server, path, seconds):
     end = time.time() + seconds
     while time.time() < end:
-        lines = server_lines(server, path)
+        lines = update_dialog.requests_of(server, path)
         if lines:
             return lines
         time.sleep(0.2)
@@ -443,7 +431,7 @@ def scenario_full_upgrade():
             check_equal(items[-1], "Update check is complete.", "the check's last progress line")
             values = reg_values(SETTINGS_KEY) or {}
             check_equal(values.get("UpdateStatus"), ("REG_DWORD", "0x2"), "registry UpdateStatus")
-            query = server_lines(server, CGI)
+            query = update_dialog.cgi_requests(server)
             check(len(query) == 1 and ("%s?xv=1650&" % CGI) in query[0] and
                   query[0].endswith('"Horlix"'),
                   "one update query with xv=1650, agent Horlix: %r" % query)
