@@ -1,0 +1,377 @@
+// horlix-driver: what the screen shows: tooltips, pixel counts, screenshots,
+// and the soak commands (the program's resources, its painting over time).
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "driver.h"
+
+namespace driver {
+
+// ---- tooltips ----
+
+namespace {
+
+// Puts the mouse at a point of the strip (client coordinates) and waits for
+// the tooltip the program shows there.
+int HoverForTooltip(HWND w, POINT p, DWORD end) {
+  ClientToScreen(w, &p);
+  // Away from the strip first, so that entering the tool starts a new tip.
+  SetCursorPos(0, 700);
+  Sleep(150);
+  SetCursorPos(p.x - 1, p.y);
+  Sleep(60);
+  SetCursorPos(p.x, p.y);
+  const DWORD thread = ThreadOf(w);
+  int nudge = 0;
+  do {
+    HWND tip = FindTopWindow("tooltips_class32", nullptr, thread, true);
+    if (tip != nullptr) {
+      char text[256];
+      WindowText(tip, text, sizeof text);
+      if (text[0] != '\0') {
+        PrintLine("tooltip", text);
+        SetCursorPos(0, 700);
+        return 0;
+      }
+    }
+    Sleep(50);
+    // Small moves keep the tooltip's hover timer going.
+    if (++nudge % 10 == 0) SetCursorPos(p.x + (nudge / 10) % 2, p.y);
+  } while (Before(end));
+  SetCursorPos(0, 700);
+  return Fail("no tooltip showed");
+}
+
+}  // namespace
+
+// tooltip INDEX [SECONDS]: the tooltip of title button INDEX, which the
+// program fills in on request.
+int CmdTooltip(const Args& a) {
+  long index = 0;
+  if (!IntArg(a, 1, &index)) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 2, 5));
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  ButtonList list;
+  CollectButtons(w, &list);
+  const ButtonInfo* b = ButtonOf(list, static_cast<int>(index));
+  if (b == nullptr) return Fail("no title button with that index");
+  POINT p = {(b->client.left + b->client.right) / 2, (b->client.top + b->client.bottom) / 2};
+  return HoverForTooltip(w, p, end);
+}
+
+// tooltip-at X Y [SECONDS]: the tooltip at a client point of the strip.
+int CmdTooltipAt(const Args& a) {
+  long x = 0;
+  long y = 0;
+  if (!IntArg(a, 1, &x) || !IntArg(a, 2, &y)) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 3, 5));
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  POINT p = {static_cast<LONG>(x), static_cast<LONG>(y)};
+  return HoverForTooltip(w, p, end);
+}
+
+// ---- screen pixels ----
+
+namespace {
+
+struct Capture {
+  int width, height;
+  DWORD* pixels;  // top-down, 0x00RRGGBB
+};
+
+bool CaptureWindow(HWND w, Capture* cap) {
+  RECT r;
+  GetWindowRect(w, &r);
+  cap->width = r.right - r.left;
+  cap->height = r.bottom - r.top;
+  cap->pixels = nullptr;
+  if (cap->width <= 0 || cap->height <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC mem = CreateCompatibleDC(screen);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+  bi.bmiHeader.biWidth = cap->width;
+  bi.bmiHeader.biHeight = -cap->height;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  bi.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = false;
+  if (dib != nullptr && bits != nullptr) {
+    HGDIOBJ old = SelectObject(mem, dib);
+    ok = BitBlt(mem, 0, 0, cap->width, cap->height, screen, r.left, r.top, SRCCOPY) != 0;
+    GdiFlush();
+    SelectObject(mem, old);
+    if (ok) {
+      const size_t count = static_cast<size_t>(cap->width) * static_cast<size_t>(cap->height);
+      cap->pixels = static_cast<DWORD*>(std::malloc(count * sizeof(DWORD)));
+      if (cap->pixels != nullptr) {
+        std::memcpy(cap->pixels, bits, count * sizeof(DWORD));
+      } else {
+        ok = false;
+      }
+    }
+  }
+  if (dib != nullptr) DeleteObject(dib);
+  DeleteDC(mem);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+// As a COLORREF (0x00BBGGRR), the way the program names its colours.
+DWORD ColorAt(const Capture& cap, int x, int y) {
+  const DWORD p = cap.pixels[static_cast<size_t>(y) * cap.width + x];
+  const DWORD r = (p >> 16) & 0xFF;
+  const DWORD g = (p >> 8) & 0xFF;
+  const DWORD b = p & 0xFF;
+  return r | (g << 8) | (b << 16);
+}
+
+}  // namespace
+
+// pixels: for each clock cell's time area (below its title button), how many
+// pixels have each of the palette colours, black, or anything else.
+int CmdPixels(const Args&) {
+  static const DWORD kColors[] = {0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFFFFFF, 0x000000};
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  ButtonList list;
+  CollectButtons(w, &list);
+  Capture cap;
+  if (!CaptureWindow(w, &cap)) return Fail("screen capture failed");
+  RECT client;
+  GetClientRect(w, &client);
+  for (int i = 0; i < list.count; ++i) {
+    const ButtonInfo& b = list.items[i];
+    long counts[6] = {};
+    long other = 0;
+    const int top = b.client.bottom > 0 ? b.client.bottom : 0;
+    for (int y = top; y < cap.height && y < client.bottom; ++y) {
+      for (int x = b.client.left; x < b.client.right && x < cap.width; ++x) {
+        if (x < 0) continue;
+        const DWORD c = ColorAt(cap, x, y);
+        int k = 0;
+        while (k < 6 && kColors[k] != c) ++k;
+        if (k < 6) {
+          ++counts[k];
+        } else {
+          ++other;
+        }
+      }
+    }
+    std::printf("cell %d %ld %d %ld %ld", b.id, b.client.left, top, b.client.right,
+                static_cast<long>(client.bottom));
+    for (int k = 0; k < 6; ++k) std::printf(" %06lX=%ld", kColors[k], counts[k]);
+    std::printf(" other=%ld\n", other);
+  }
+  std::printf("cells %d\n", list.count);
+  std::free(cap.pixels);
+  return 0;
+}
+
+// shot FILE: the window as a 24-bit BMP, for looking at a failure.
+int CmdShot(const Args& a) {
+  if (a.n < 2) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  Capture cap;
+  if (!CaptureWindow(w, &cap)) return Fail("screen capture failed");
+  FILE* f = std::fopen(a.v[1], "wb");
+  if (f == nullptr) {
+    std::free(cap.pixels);
+    return Fail("cannot write %s", a.v[1]);
+  }
+  const int row = (cap.width * 3 + 3) & ~3;
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER ih{};
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof ih;
+  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(row * cap.height);
+  ih.biSize = sizeof ih;
+  ih.biWidth = cap.width;
+  ih.biHeight = cap.height;
+  ih.biPlanes = 1;
+  ih.biBitCount = 24;
+  std::fwrite(&fh, sizeof fh, 1, f);
+  std::fwrite(&ih, sizeof ih, 1, f);
+  unsigned char line[3 * 4096 + 4];
+  for (int y = cap.height - 1; y >= 0; --y) {
+    std::memset(line, 0, sizeof line);
+    for (int x = 0; x < cap.width && x < 4096; ++x) {
+      const DWORD p = cap.pixels[static_cast<size_t>(y) * cap.width + x];
+      line[3 * x] = static_cast<unsigned char>(p & 0xFF);
+      line[3 * x + 1] = static_cast<unsigned char>((p >> 8) & 0xFF);
+      line[3 * x + 2] = static_cast<unsigned char>((p >> 16) & 0xFF);
+    }
+    std::fwrite(line, 1, static_cast<size_t>(row), f);
+  }
+  std::fclose(f);
+  std::free(cap.pixels);
+  std::printf("shot %s\n", a.v[1]);
+  return 0;
+}
+
+// pixels-of CAPTION ID COLOR...: how many pixels of the control on the screen
+// have each colour (COLORREF in hexadecimal, 0x00BBGGRR).
+int CmdPixelsOf(const Args& a) {
+  if (a.n < 4) return 2;
+  HWND d = nullptr;
+  HWND c = NeedControl(a, &d);
+  if (c == nullptr) return 1;
+  Capture cap;
+  if (!CaptureWindow(c, &cap)) return Fail("screen capture failed");
+  std::printf("pixels %d", cap.width * cap.height);
+  for (int k = 3; k < a.n; ++k) {
+    const DWORD want = static_cast<DWORD>(std::strtoul(a.v[k], nullptr, 16));
+    long n = 0;
+    for (int y = 0; y < cap.height; ++y) {
+      for (int x = 0; x < cap.width; ++x) {
+        if (ColorAt(cap, x, y) == want) ++n;
+      }
+    }
+    std::printf(" %06lX=%ld", static_cast<unsigned long>(want), n);
+  }
+  std::printf("\n");
+  std::free(cap.pixels);
+  return 0;
+}
+
+// ---- soak: the program's resources and its painting over time ----
+// (used by tests/soak/run_soak.py)
+
+namespace {
+
+struct WindowCount {
+  DWORD pid;
+  int count;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM param) {
+  ++reinterpret_cast<WindowCount*>(param)->count;
+  return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND window, LPARAM param) {
+  auto* c = reinterpret_cast<WindowCount*>(param);
+  if (ProcessOf(window) != c->pid) return TRUE;
+  ++c->count;
+  EnumChildWindows(window, CountChild, param);
+  return TRUE;
+}
+
+}  // namespace
+
+// resources: what the program holds: GDI and USER objects (-1 where the
+// system does not count them), private and working-set bytes, kernel
+// handles, and its windows (top-level and child).
+int CmdResources(const Args&) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  const DWORD pid = ProcessOf(w);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (process == nullptr) return Fail("cannot open the program's process");
+  long objects[2];
+  const DWORD kinds[2] = {GR_GDIOBJECTS, GR_USEROBJECTS};
+  for (int i = 0; i < 2; ++i) {
+    SetLastError(0);
+    const DWORD n = GetGuiResources(process, kinds[i]);
+    objects[i] = n == 0 && GetLastError() != 0 ? -1 : static_cast<long>(n);
+  }
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                            sizeof memory)) {
+    CloseHandle(process);
+    return Fail("GetProcessMemoryInfo failed");
+  }
+  DWORD handles = 0;
+  if (!GetProcessHandleCount(process, &handles)) handles = 0;
+  CloseHandle(process);
+  WindowCount windows = {pid, 0};
+  EnumWindows(CountTop, reinterpret_cast<LPARAM>(&windows));
+  std::printf("resources pid=%lu gdi=%ld user=%ld private=%llu working=%llu handles=%lu windows=%d\n",
+              static_cast<unsigned long>(pid), objects[0], objects[1],
+              static_cast<unsigned long long>(memory.PrivateUsage),
+              static_cast<unsigned long long>(memory.WorkingSetSize),
+              static_cast<unsigned long>(handles), windows.count);
+  std::fflush(stdout);
+  return 0;
+}
+
+// ticks SECONDS: samples the time row of every cell about every 50 ms for
+// SECONDS and prints per cell how often its pixels changed and the longest
+// stretch without a change, so a clock showing seconds proves that every
+// second was painted. "ticks" gives the samples and the longest sampling gap.
+int CmdTicks(const Args& a) {
+  long seconds = 0;
+  if (!IntArg(a, 1, &seconds) || seconds < 1 || seconds > 120) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  static ButtonList list;
+  CollectButtons(w, &list);
+  RECT client;
+  GetClientRect(w, &client);
+  struct Watch {
+    unsigned long long hash;
+    DWORD lastChange;
+    DWORD longest;
+    long changes;
+  };
+  static Watch watch[kMaxButtons];
+  const DWORD start = GetTickCount();
+  const DWORD end = start + static_cast<DWORD>(seconds) * 1000;
+  DWORD lastSample = start;
+  DWORD longestSample = 0;
+  long samples = 0;
+  while (static_cast<LONG>(end - GetTickCount()) > 0) {
+    Capture cap;
+    if (!CaptureWindow(w, &cap)) return Fail("screen capture failed");
+    const DWORD now = GetTickCount();
+    for (int i = 0; i < list.count; ++i) {
+      const ButtonInfo& b = list.items[i];
+      unsigned long long hash = 1469598103934665603ull;
+      const int top = b.client.bottom > 0 ? b.client.bottom : 0;
+      for (int y = top; y < cap.height && y < client.bottom; ++y) {
+        for (int x = b.client.left < 0 ? 0 : b.client.left; x < b.client.right && x < cap.width; ++x) {
+          hash = (hash ^ cap.pixels[static_cast<size_t>(y) * cap.width + x]) * 1099511628211ull;
+        }
+      }
+      Watch& k = watch[i];
+      if (samples == 0) {
+        k = Watch{hash, now, 0, 0};
+      } else if (hash != k.hash) {
+        if (now - k.lastChange > k.longest) k.longest = now - k.lastChange;
+        k.hash = hash;
+        k.lastChange = now;
+        ++k.changes;
+      }
+    }
+    std::free(cap.pixels);
+    if (samples > 0 && now - lastSample > longestSample) longestSample = now - lastSample;
+    lastSample = now;
+    ++samples;
+    Sleep(50);
+  }
+  const DWORD stop = GetTickCount();
+  for (int i = 0; i < list.count; ++i) {
+    Watch& k = watch[i];
+    if (stop - k.lastChange > k.longest) k.longest = stop - k.lastChange;
+    std::printf("tick-cell %d %ld %lu\n", list.items[i].id, k.changes,
+                static_cast<unsigned long>(k.longest));
+  }
+  std::printf("ticks %ld %lu %lu\n", samples, static_cast<unsigned long>(stop - start),
+              static_cast<unsigned long>(longestSample));
+  std::fflush(stdout);
+  return 0;
+}
+
+// ---- end of the soak commands ----
+
+}  // namespace driver
