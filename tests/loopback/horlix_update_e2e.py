@@ -7,7 +7,7 @@ Usage: horlix_update_e2e.py SCENARIO    (--list names them)
 The program is the loopback build (horlix-loopback.exe: the shipped sources,
 the update server and web site http://127.0.0.1:PORT), laid out as horlix.exe
 in the end-to-end suite's program folder, and driven by horlix-driver.exe
-through the suite's runner (tests/e2e/run_e2e.py: its prefix, its display,
+through the suite's helpers (tests/e2e/e2e.py: its prefix, its display,
 its lock). The server runs in this process on the loopback port.
 Exit code 0 = passed, 1 = failed, 77 = skipped.
 """
@@ -23,7 +23,7 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
 
 import loopback as lb  # noqa: E402
-import run_e2e as e2e  # noqa: E402
+import e2e  # noqa: E402
 
 CAPTION = "Check for updates"
 CGI = "/cgi-bin/horlix-update.cgi"
@@ -867,8 +867,7 @@ def main():
             lb.shutil.copy2(updater, os.path.join(e2e.PROG, "horlixupdater.exe"))
 
     e2e.layout_program_folder = layout
-    e2e.SCENARIOS = dict(SCENARIOS)
-    return e2e.main()
+    return e2e.run(SCENARIOS, sys.argv)
 
 
 if __name__ == "__main__":

@@ -36,8 +36,8 @@ WORK = os.environ.get("HORLIX_INSTALL_DIR", os.path.join(SOURCE, "build", "nativ
 os.environ["HORLIX_E2E_DIR"] = WORK
 os.environ["HORLIX_WINDOWS_BIN"] = os.path.join(BUILD, "bin")
 sys.path.insert(0, os.path.join(SOURCE, "tests", "e2e"))
-import run_e2e as e2e  # noqa: E402
-from run_e2e import Failure, check, check_equal, drive, log, text_of, words  # noqa: E402
+import e2e  # noqa: E402
+from e2e import Failure, check, check_equal, drive, log, text_of, words  # noqa: E402
 # The loopback builds, the reference update server and the update dialog's
 # helpers (full_upgrade).
 sys.path.insert(0, os.path.join(SOURCE, "tests", "loopback"))

@@ -33,9 +33,9 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(os.path.dirname(HERE), "e2e"))
-import run_e2e as e2e  # noqa: E402  (the suite's helpers: drive, start, registry)
+import e2e  # noqa: E402  (the suite's helpers: drive, start, registry)
 
-from run_e2e import Failure, check, log  # noqa: E402
+from e2e import Failure, check, log  # noqa: E402
 
 # Allowed growth from the first sample after the warm-up to any later one.
 # From the driver (Win32 counters; Wine counts some of them as 0 or not at

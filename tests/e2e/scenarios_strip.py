@@ -1,0 +1,481 @@
+"""End-to-end scenarios of the strip: the first start, a second instance,
+the clock list's commands, moving and the tray icon, Capture Timestamp, bad
+stored data and the settings the strip shows. Run through run_e2e.py; the
+helpers are in e2e.py."""
+
+import time
+
+from e2e import (DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, RED, WHITE, YELLOW, Program, buttons,
+                 capture, check, check_clock_key, check_equal, check_tooltip, clipboard,
+                 clock_record, designator, drive, exit_via_menu, fresh_registry, local_offset,
+                 log, parse_stamp, put_clock, rect, reg, screen_size, start, text_of,
+                 tray_icon_shown, wait_colours, wait_reg, widths, words, zoneinfo_offset)
+
+
+def scenario_first_start():
+    """An empty registry: the defaults are written at once, the strip shows
+    three cells in their colours where the registry says, with tooltips."""
+    fresh_registry()
+    check(reg() is None, "the program's key is absent before the first start")
+    p = start(ready=False)
+    drive("wait-window", 20)
+    keys = wait_reg(lambda k: "2" in k and "Tz" in k["2"], "the first start wrote the clocks")
+    check_equal(sorted(keys["."]), ["N", "X", "Y"], "values of the main key after the first start")
+    check_equal(keys["."], {"N": 3, "X": 100, "Y": 0}, "N, X and Y of the first start")
+    check_equal(sorted(k for k in keys if k != "."), ["0", "1", "2"], "clock subkeys")
+    for i, clock in enumerate(DEFAULT_CLOCKS):
+        check_clock_key(keys, i, clock, "first start")
+
+    drive("wait-ready", 20)
+    r = rect()
+    check_equal((r["left"], r["top"]), (100, 0), "window position")
+    check_equal(r["title"], "HORLIX", "window title")
+    check(r["visible"] == 1, "the window is visible")
+    check(r["style"] & 0x80000000 and not r["style"] & 0x00C00000 and not r["style"] & 0x00040000,
+          "popup style without caption or sizing border")
+    check_equal(r["exstyle"] & 0x88, 0x88, "tool window and topmost")
+    b = buttons()
+    check_equal([x["id"] for x in b], [0, 1, 2], "title button ids")
+    check(all(x["style"] & 0x0F == 0x0B for x in b), "title buttons are owner-drawn")
+    check(b[0]["left"] == 0 and all(b[i]["right"] == b[i + 1]["left"] for i in range(2)),
+          "title buttons side by side from x = 0")
+    check_equal(b[2]["right"], r["width"], "the strip is as wide as its cells")
+    check(all(x["top"] == 0 and x["bottom"] == b[0]["bottom"] for x in b),
+          "title buttons in one row at the top")
+    check(0 < b[0]["bottom"] < r["height"], "a time row below the title buttons")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+
+    hint = text_of(drive("tooltip-at", b[1]["left"] + 3, r["height"] - 3, 8), "tooltip")
+    check_equal(hint, STRIP_HINT, "the black area's hint")
+    check_tooltip(1, "AWST", 8 * 3600, 1, "Perth")
+    check_tooltip(2, "GMT", 0, 1, "UTC")
+    now = time.time()
+    check_tooltip(0, "Local", local_offset(now), 1, "Local")
+
+    # Nothing is written at exit but the laid-out widths, since the first tick
+    # found the strip's size changed (SettingsDirty).
+    laid_out = widths()
+    exit_via_menu(p)
+    keys = reg()
+    check_equal(sorted(keys["."]), ["N", "X", "Y"], "values of the main key after exit")
+    check_equal(keys["."], {"N": 3, "X": 100, "Y": 0}, "N, X and Y after exit")
+    for i, clock in enumerate(DEFAULT_CLOCKS):
+        check_clock_key(keys, i, dict(clock, Width=laid_out[i]), "after exit")
+
+
+STRIP_HINT = ("Right-click for menu; double-click for clock properties; left-click in the BLACK "
+              "area and hold to move.")
+
+
+def scenario_second_instance():
+    """A second start asks; No leaves the first running, Yes replaces it."""
+    fresh_registry()
+    first = start()
+    hwnd_first = words(drive("find"), "window")[0][0]
+    second = Program("second")
+    lines = drive("answer", "Horlix", "No", 20)
+    check_equal(text_of(lines, "text"), "Horlix is already running. Do you want to restart it?",
+                "question of the second start")
+    check_equal(second.wait_exit(), 0, "exit code of the second start after No")
+    time.sleep(0.5)
+    check(first.running(), "the first instance still runs after No")
+    w = words(drive("find"), "window")[0]
+    check_equal((w[0], w[2]), (hwnd_first, "1"), "the first strip is unchanged and visible")
+
+    third = Program("third")
+    lines = drive("answer", "Horlix", "Yes", 20)
+    check_equal(text_of(lines, "text"), "Horlix is already running. Do you want to restart it?",
+                "question of the third start")
+    check_equal(first.wait_exit(), 0, "exit code of the first instance after Yes")
+    drive("wait-ready", 20)
+    w = words(drive("find"), "window")[0]
+    check(w[0] != hwnd_first and w[2] == "1", "the new instance shows its own strip")
+    check(third.running(), "the new instance runs")
+    r = rect()
+    check_equal((r["left"], r["top"]), (100, 0), "the new strip at the stored position")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    exit_via_menu(third)
+
+
+def saved_clocks(keys):
+    n = keys["."]["N"]
+    return [clock_record(keys[str(i)]) for i in range(n)]
+
+
+def scenario_list_commands():
+    """Remove, duplicate, move left and right on the clock list: the strip,
+    then the registry through "Save settings" and "Exit"."""
+    fresh_registry()
+    p = start()
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    w = widths()
+    total = rect()["width"]
+
+    # Remove asks first; Cancel keeps the clock.
+    drive("select-clock", 2, "--", "post-command", 105)
+    lines = drive("answer", "Delete Clock", "Cancel", 10)
+    check_equal(text_of(lines, "text"), "Remove clock (3) UTC?", "question for the third clock")
+    check_equal(text_of(lines, "default"), "Cancel", "Cancel is the default button")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+
+    # Move left is refused for the first clock, move right for the last.
+    drive("select-clock", 0, "--", "send-command", 106, "--", "select-clock", 2, "--",
+          "send-command", 107)
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    check_equal(widths(), w, "refused moves keep the layout")
+
+    # Move right on the first clock, move left on the last.
+    drive("select-clock", 0, "--", "send-command", 107)
+    wait_colours([GREEN, LIGHT_BLUE, YELLOW])
+    check_equal(widths(), [w[1], w[0], w[2]], "cell widths follow the moved clock")
+    drive("select-clock", 2, "--", "send-command", 106)
+    wait_colours([GREEN, YELLOW, LIGHT_BLUE])
+    order = [DEFAULT_CLOCKS[1], DEFAULT_CLOCKS[2], DEFAULT_CLOCKS[0]]
+    wo = [w[1], w[2], w[0]]
+    check_equal(widths(), wo, "cell widths after both moves")
+
+    drive("send-command", 108)
+    keys = reg()
+    check_equal(keys["."]["N"], 3, "N after Save settings")
+    for i, clock in enumerate(order):
+        check_clock_key(keys, i, dict(clock, Width=wo[i]), "after moves and Save settings")
+
+    # Duplicate appends a copy of the selected clock at the right end.
+    drive("select-clock", 0, "--", "send-command", 109)
+    wait_colours([GREEN, YELLOW, LIGHT_BLUE, GREEN])
+    check_equal(len(buttons()), 4, "four title buttons after Duplicate")
+    check_equal(rect()["width"], total + w[1], "the strip grows by the copy's cell")
+    drive("send-command", 108)
+    keys = reg()
+    check_equal(keys["."]["N"], 4, "N after Duplicate and Save settings")
+    check_clock_key(keys, 3, dict(DEFAULT_CLOCKS[1], Width=w[1]), "the duplicate")
+
+    # Remove with OK: the clocks after it move one place left.
+    drive("select-clock", 1, "--", "post-command", 105)
+    lines = drive("answer", "Delete Clock", "OK", 10)
+    check_equal(text_of(lines, "text"), "Remove clock (2) UTC?", "question for the second clock")
+    wait_colours([GREEN, LIGHT_BLUE, GREEN])
+    check_equal(rect()["width"], w[1] + w[0] + w[1], "the strip shrinks by the removed cell")
+
+    # Exit writes the changed list; the subkey of the old fourth clock stays.
+    exit_via_menu(p)
+    keys = reg()
+    check_equal(keys["."]["N"], 3, "N after Remove and Exit")
+    final = [DEFAULT_CLOCKS[1], DEFAULT_CLOCKS[0], DEFAULT_CLOCKS[1]]
+    for i, clock in enumerate(final):
+        check_clock_key(keys, i, dict(clock, Width=[w[1], w[0], w[1]][i]), "after Exit")
+    check_clock_key(keys, 3, dict(DEFAULT_CLOCKS[1], Width=w[1]), "the left-over fourth subkey")
+
+    # The next start reads N clocks and ignores the left-over subkey.
+    p = start()
+    wait_colours([GREEN, LIGHT_BLUE, GREEN])
+    exit_via_menu(p)
+
+
+def scenario_position():
+    """Moving, Refresh and Reset position, and what each writes."""
+    fresh_registry()
+    p = start()
+    drive("send-command", 108)  # the first layout's widths, and no dirty flag left
+    keys = reg()
+    check_equal(keys["."]["N"], 3, "N after Save settings")
+
+    # Refresh lays the strip out again (new title buttons, same place) and
+    # marks nothing as changed: Save settings then writes X and Y only.
+    before = buttons()
+    drive("reg-delete", "0", "--", "reg-delete", "1", "--", "reg-delete", "2", "--",
+          "reg-delete", ".", "X", "--", "reg-put", ".", "N", "dword", 7)
+    drive("send-command", 116)
+    after = buttons()
+    check(all(a["hwnd"] != b["hwnd"] for a, b in zip(after, before)),
+          "Refresh recreated the title buttons")
+    check_equal([(a["left"], a["right"]) for a in after], [(b["left"], b["right"]) for b in before],
+                "Refresh keeps the cells")
+    drive("send-command", 108)
+    keys = reg()
+    check_equal(keys["."], {"N": 7, "X": 100, "Y": 0}, "Save settings after Refresh: X, Y only")
+    check_equal(sorted(k for k in keys if k != "."), [], "no clock subkeys written")
+
+    # Dragging the black area moves the window; then Exit: X and Y, nothing else.
+    r = rect()
+    drive("drag", after[1]["left"] + 3, r["height"] - 3, 321 - r["left"], 123 - r["top"])
+    end = time.time() + 3
+    while time.time() < end and (rect()["left"], rect()["top"]) != (321, 123):
+        time.sleep(0.1)
+    r = rect()
+    check_equal((r["left"], r["top"]), (321, 123), "the window was dragged")
+    exit_via_menu(p)
+    keys = reg()
+    check_equal(keys["."], {"N": 7, "X": 321, "Y": 123}, "Exit after a move writes X and Y only")
+    check_equal(sorted(k for k in keys if k != "."), [], "no clock subkeys written at Exit")
+
+    # The next start opens where the window was left.
+    fresh_registry([(".", "X", "dword", 321), (".", "Y", "dword", 123)]
+                   + [x for i, c in enumerate(DEFAULT_CLOCKS) for x in put_clock(str(i), c)]
+                   + [(".", "N", "dword", 3)])
+    p = start()
+    r = rect()
+    check_equal((r["left"], r["top"]), (321, 123), "the strip starts at the stored X, Y")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+
+    # Reset position puts it at (5, 5); Exit stores that.
+    drive("send-command", 120)
+    r = rect()
+    check_equal((r["left"], r["top"]), (5, 5), "Reset position")
+    exit_via_menu(p)
+    keys = reg()
+    check_equal((keys["."]["X"], keys["."]["Y"]), (5, 5), "X and Y after Reset position and Exit")
+
+
+def scenario_tray():
+    """With ShowIconInTray the icon exists, Hide clocks hides the strip and
+    the icon's menu shows it again; without it the popup entry is greyed."""
+    fresh_registry([(".", "ShowIconInTray", "dword", 1)])
+    p = start()
+    check(tray_icon_shown(), "the tray icon is shown")
+
+    # From the strip's popup menu: "Hide &clocks".
+    drive("open-menu", 0, "--", "menu-key", "c", "--", "wait-visible", 0, 5)
+    check_equal(rect()["visible"], 0, "Hide clocks hides the strip")
+    time.sleep(0.6)
+    check_equal(rect()["visible"], 0, "the strip stays hidden while the timers run")
+    # The icon's menu: right button, then its "Show &clocks".
+    drive("tray-event", "right", "--", "menu-wait", 5, "--", "menu-key", "c", "--",
+          "wait-visible", 1, 5)
+    check_equal(rect()["visible"], 1, "Show clocks from the tray menu shows the strip")
+    # Hide and show once more through the commands themselves.
+    drive("send-command", 118, "--", "wait-visible", 0, 5, "--", "send-command", 118, "--",
+          "wait-visible", 1, 5)
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+
+    # A left click on the icon refreshes the strip (new title buttons).
+    before = buttons()
+    drive("tray-event", "left")
+    end = time.time() + 5
+    while time.time() < end and buttons()[0]["hwnd"] == before[0]["hwnd"]:
+        time.sleep(0.1)
+    check(buttons()[0]["hwnd"] != before[0]["hwnd"], "a left click on the icon refreshes")
+    # The tray menu's "Re&set position".
+    drive("move", 200, 300, "--", "tray-event", "right", "--", "menu-wait", 5, "--",
+          "menu-key", "s")
+    end = time.time() + 5
+    while time.time() < end and (rect()["left"], rect()["top"]) != (5, 5):
+        time.sleep(0.1)
+    r = rect()
+    check_equal((r["left"], r["top"]), (5, 5), "Reset position from the tray menu")
+    exit_via_menu(p)
+    time.sleep(0.3)
+    check(not tray_icon_shown(), "the tray icon is gone after Exit")
+
+    # Without the tray icon "Hide &clocks" is greyed in the popup menu.
+    fresh_registry()
+    p = start()
+    check(not tray_icon_shown(), "no tray icon without ShowIconInTray")
+    drive("open-menu", 0, "--", "menu-key", "c", "--", "sleep", 800)
+    drive("menu-close")
+    check_equal(rect()["visible"], 1, "greyed Hide clocks leaves the strip shown")
+    exit_via_menu(p)
+
+
+def wait_clipboard_change(old, seconds=5):
+    end = time.time() + seconds
+    value = old
+    while time.time() < end:
+        value = clipboard()
+        if value != old:
+            return value
+        time.sleep(0.05)
+    return value
+
+
+def scenario_timestamp():
+    """Capture Timestamp in every TimeStampFmt: the question shows the text,
+    OK puts exactly it on the clipboard, Cancel leaves the clipboard alone."""
+    st_johns = {"Id": "America/St_Johns", "Title": "St Johns", "Type": 2, "Wd": 0,
+                "Width": 80, "Color": 0x0000FF, "Format": 0, "Tz": "stale"}
+    clocks = DEFAULT_CLOCKS + [st_johns]
+    for fmt in (3, 0, 1, 2, 4):
+        values = [(".", "N", "dword", len(clocks)), (".", "TimeStampFmt", "dword", fmt)]
+        for i, c in enumerate(clocks):
+            values += put_clock(str(i), c)
+        fresh_registry(values)
+        p = start()
+        wait_colours([LIGHT_BLUE, GREEN, YELLOW, RED])
+        sentinel = "sentinel %d %f" % (fmt, time.time())
+        drive("clipboard-set", sentinel)
+        check_equal(clipboard(), sentinel, "the clipboard holds our text")
+        stamp = capture(1, "Cancel")
+        time.sleep(0.5)
+        check_equal(clipboard(), sentinel, "format %d: Cancel leaves the clipboard" % fmt)
+        parse_stamp(fmt, stamp, 8 * 3600)
+
+        cases = [(1, "Perth", lambda at: 8 * 3600), (2, "UTC", lambda at: 0),
+                 (3, "St Johns", lambda at: zoneinfo_offset("America/St_Johns", at)),
+                 (0, "Local", local_offset)]
+        if fmt != 3:
+            cases = cases[:3]
+        for index, name, offset_at in cases:
+            before = clipboard()
+            t0 = time.time()
+            stamp = capture(index, "OK")
+            got = wait_clipboard_change(before)
+            t1 = time.time()
+            check_equal(got, stamp, "format %d, %s: the clipboard holds the text asked about"
+                        % (fmt, name))
+            offset = offset_at(t0)
+            at, tzd = parse_stamp(fmt, stamp, offset)
+            if fmt in (0, 1) and at > t1 + 43200:
+                at -= 86400  # time-only text from just before the zone's midnight
+            if fmt in (0, 1) and at < t0 - 43200:
+                at += 86400
+            check(t0 - 3 <= at <= t1 + 1, "format %d, %s: %r is the present moment"
+                  % (fmt, name, stamp))
+            if tzd is not None:
+                check_equal(tzd, designator(offset), "format %d, %s: zone designator"
+                            % (fmt, name))
+        exit_via_menu(p)
+
+
+def scenario_bad_registry():
+    """Bad stored data still starts with the documented defaults."""
+    sw, sh = screen_size()
+    log("  screen", sw, sh)
+
+    # Values of the wrong type: N unreadable means a first start.
+    fresh_registry([(".", "X", "sz", "12345"), (".", "Y", "binary", "0102030405060708"),
+                    (".", "N", "sz", "three"), (".", "DateFormat", "sz", "zero"),
+                    (".", "FontSize", "qword", 2), (".", "TimeStampFmt", "binary", "0000000000")])
+    p = start()
+    r = rect()
+    check_equal((r["left"], r["top"]), (100, 0), "wrong types: the default position")
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    keys = reg()
+    check_equal(keys["."]["N"], 3, "wrong types: N rewritten by the first start")
+    check_equal((keys["."]["X"], keys["."]["Y"]), (100, 0), "wrong types: X, Y rewritten")
+    for i, clock in enumerate(DEFAULT_CLOCKS):
+        check_clock_key(keys, i, dict(clock, Width=80), "wrong types")
+    check_equal(keys["."]["DateFormat"], ("zero", 5), "DateFormat is not written")
+    check_tooltip(1, "AWST", 8 * 3600, 1, "wrong-type DateFormat reads as d-m-y")
+    stamp = capture(2, "Cancel")
+    parse_stamp(3, stamp, 0)
+    log("  ok: wrong-type TimeStampFmt gives format 3:", stamp)
+    exit_via_menu(p)
+
+    # N of 100 reads 64 clocks; oversized texts fall back to their defaults.
+    values = [(".", "N", "dword", 100)]
+    for i in range(70):
+        c = dict(DEFAULT_CLOCKS[i % 3])
+        c["Title"] = "C%d" % i
+        values += put_clock(str(i), c)
+    values += [("0", "Title", "longsz", 20), ("1", "Title", "longsz", 19),
+               ("2", "Id", "longsz", 255), ("2", "Tz", "longsz", 300),
+               ("3", "Id", "longsz", 254)]
+    fresh_registry(values)
+    p = start()
+    check_equal(len(buttons()), 64, "N = 100 gives 64 clocks")
+    keys = reg()
+    check_equal(keys["."]["N"], 100, "N = 100 is not rewritten at start")
+    # A full list: Add new clock says so, Duplicate does nothing.
+    drive("post-command", 104)
+    lines = drive("answer", "HORLIX", "OK", 10)
+    check_equal(text_of(lines, "text"), "You have reached the maximum of 64 clocks.",
+                "Add new clock with 64 clocks")
+    drive("select-clock", 0, "--", "send-command", 109)
+    check_equal(len(buttons()), 64, "Duplicate with 64 clocks adds none")
+    exit_via_menu(p)
+    keys = reg()
+    check_equal(keys["."]["N"], 64, "Exit writes the 64 clocks")
+    saved = saved_clocks(keys)
+    check_equal(saved[0]["Title"], "???", "a 20-character Title reads as ???")
+    check_equal(saved[1]["Title"], "ABCDEFGHIJKLMNOPQRS", "a 19-character Title is kept")
+    check_equal(saved[2]["Id"], "ERROR", "a 255-character Id reads as ERROR")
+    check_equal(saved[2]["Tz"], "", "a 300-character Tz reads as empty")
+    check_equal(len(saved[3]["Id"]), 254, "a 254-character Id is kept")
+    check_equal([c["Title"] for c in saved[5:64]], ["C%d" % i for i in range(5, 64)],
+                "clocks 5..63 in order")
+    check_equal(keys["64"]["Title"], ("C64", 4), "subkeys beyond 64 are left alone")
+
+    # N below 0: the default clocks, nothing written at start.
+    fresh_registry([(".", "N", "dword", -1)])
+    p = start()
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    keys = reg()
+    check_equal(keys["."], {"N": -1}, "N = -1: nothing written at start")
+    exit_via_menu(p)
+
+    # Missing subkeys: "???", "ERROR", no Tz, white, and the slot's type and format.
+    fresh_registry([(".", "N", "dword", 3)] + put_clock("1", DEFAULT_CLOCKS[1]))
+    p = start()
+    wait_colours([WHITE, GREEN, WHITE])
+    exit_via_menu(p)
+    keys = reg()
+    for i in (0, 2):
+        check_clock_key(keys, i, {"Title": "???", "Id": "ERROR", "Tz": "", "Color": 0xFFFFFF,
+                                  "Type": DEFAULT_CLOCKS[i]["Type"],
+                                  "Format": DEFAULT_CLOCKS[i]["Format"], "Wd": 0},
+                        "missing subkey")
+    check_clock_key(keys, 1, dict(DEFAULT_CLOCKS[1], Width=keys["1"]["Width"]), "present subkey")
+
+    # X and Y off screen: reset beyond width - 80 and height - 34, kept up to them.
+    clocks = [(".", "N", "dword", 3)]
+    for i, c in enumerate(DEFAULT_CLOCKS):
+        clocks += put_clock(str(i), c)
+    for x, y, want in [(sw - 79, sh - 33, (100, 0)), (sw - 80, sh - 34, (sw - 80, sh - 34)),
+                       (-50, -20, (-50, -20))]:
+        fresh_registry(clocks + [(".", "X", "dword", x), (".", "Y", "dword", y)])
+        p = start()
+        r = rect()
+        check_equal((r["left"], r["top"]), want, "stored X, Y = %d, %d" % (x, y))
+        drive("close-message")
+        check_equal(p.wait_exit(), 0, "exit code after the close message")
+        keys = reg()
+        check_equal((keys["."]["X"], keys["."]["Y"]), want, "the final save writes X, Y")
+
+
+def scenario_settings():
+    """FontSize, TurnOffOnTop and DateFormat as the strip shows them."""
+    def seed(extra):
+        values = [(".", "N", "dword", 3)]
+        for i, c in enumerate(DEFAULT_CLOCKS):
+            values += put_clock(str(i), c)
+        fresh_registry(values + extra)
+
+    seed([])
+    p = start()
+    normal = rect()
+    normal_widths = widths()
+    check_equal(normal["exstyle"] & 0x8, 0x8, "topmost by default")
+    exit_via_menu(p)
+
+    sizes = [normal]
+    for size in (1, 2):
+        seed([(".", "FontSize", "dword", size), (".", "TurnOffOnTop", "dword", 1),
+              (".", "DateFormat", "dword", 2 if size == 1 else 0)])
+        p = start()
+        r = rect()
+        sizes.append(r)
+        check_equal(r["exstyle"] & 0x88, 0x80, "TurnOffOnTop = 1: a tool window, not topmost")
+        w = widths()
+        check(all(a > b for a, b in zip(w, normal_widths)),
+              "FontSize %d: every cell wider than with 0 (%r, %r)" % (size, w, normal_widths))
+        wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+        check_tooltip(1, "AWST", 8 * 3600, 2 if size == 1 else 0, "DateFormat %d"
+                      % (2 if size == 1 else 0))
+        exit_via_menu(p)
+        keys = reg()
+        check_equal([keys[str(i)]["Width"] for i in range(3)], w,
+                    "FontSize %d: the new widths are written at exit" % size)
+    heights = [r["height"] for r in sizes]
+    check(heights[0] < heights[1] < heights[2], "FontSize 0, 1, 2: taller strips %r" % heights)
+
+
+SCENARIOS = {
+    "first_start": scenario_first_start,
+    "second_instance": scenario_second_instance,
+    "list_commands": scenario_list_commands,
+    "position": scenario_position,
+    "tray": scenario_tray,
+    "timestamp": scenario_timestamp,
+    "bad_registry": scenario_bad_registry,
+    "settings": scenario_settings,
+}
