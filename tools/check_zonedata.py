@@ -15,8 +15,9 @@ its Version section, the length of every value and our parser's reading of it.
     python3 tools/check_zonedata.py --zones Europe/Berlin America/Nuuk
 
 Exit status: 0 when only known differences were found, 1 otherwise, 2 when
-the check could not run, and with --skip-if-other-release 77 when the file was
-made from another IANA release than the one installed.
+the check could not run; with --require-same-release also 1 when the file was
+made from another IANA release than the one installed (tools/setup.sh installs
+the file's release of Debian's tzdata).
 """
 
 import argparse
@@ -34,7 +35,6 @@ import make_zonedata as gen  # noqa: E402
 
 DEFAULT_INI = os.path.join(gen.ROOT, "resources", "horlixtz.ini")
 DEFAULT_ZONEDIFF = os.path.join(gen.ROOT, "build", "native", "bin", "horlix-zonediff")
-SKIP_STATUS = 77
 
 # Zones whose future changes follow no yearly rule, so their rule string
 # cannot match the database: "all" allows differing local time, flag and
@@ -222,8 +222,8 @@ def main(argv=None):
     parser.add_argument("--first-year", type=int, default=2026)
     parser.add_argument("--last-year", type=int, default=2037)
     parser.add_argument("--step", type=int, default=3600, help="seconds between instants")
-    parser.add_argument("--skip-if-other-release", action="store_true",
-                        help=f"exit {SKIP_STATUS} when the file comes from another IANA release")
+    parser.add_argument("--require-same-release", action="store_true",
+                        help="fail when the file comes from another IANA release")
     args = parser.parse_args(argv)
 
     started = time.monotonic()
@@ -233,9 +233,9 @@ def main(argv=None):
         if release != installed:
             message = (f"{args.ini} comes from IANA release {release}, this machine has "
                        f"{installed}: regenerate it (tools/make_zonedata.py)")
-            if args.skip_if_other_release:
-                print(f"skipped: {message}")
-                return SKIP_STATUS
+            if args.require_same_release:
+                print(f"FAILED: {message}, or install its tzdata (tools/setup.sh)")
+                return 1
             print(f"warning: {message}")
         if args.zones:
             rules = dict(zones)

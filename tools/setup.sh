@@ -9,15 +9,37 @@ packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-
           clang libclang-rt-14-dev
           nsis fp-utils zlib1g-dev)
 
+export DEBIAN_FRONTEND=noninteractive
+apt_updated=
+apt_update_once() {
+  [ -n "$apt_updated" ] || apt-get update -q
+  apt_updated=1
+}
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
+  apt_update_once
   apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# The zone data checks compare the shipped horlixtz.ini with the IANA release
+# it was made from: bring Debian's tzdata to that release (up or down).
+want_tz=$(sed -n 's/^Release=//p' resources/horlixtz.ini | head -n 1)
+have_tz=$(sed -n '1s/^# version //p' /usr/share/zoneinfo/tzdata.zi 2>/dev/null || true)
+if [ -n "$want_tz" ] && [ "$want_tz" != "$have_tz" ]; then
+  apt_update_once
+  tz_version=$(apt-cache madison tzdata | awk -v r="$want_tz" '$3 ~ "^" r "-" { print $3; exit }')
+  if [ -n "$tz_version" ]; then
+    echo "Installing tzdata $tz_version (IANA $want_tz, the release of resources/horlixtz.ini; was ${have_tz:-none})"
+    apt-get install -y -q --no-install-recommends --allow-downgrades "tzdata=$tz_version"
+  else
+    echo "warning: Debian offers no tzdata of IANA release $want_tz, which resources/horlixtz.ini" \
+         "was made from (this machine has ${have_tz:-none}): the zone data checks will fail" >&2
+  fi
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -36,11 +58,17 @@ cmake --build build/native -j"$jobs"
 
 # A Wine prefix of our own inside the build folder, made once and reused.
 . tests/wine/env.sh
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+# A prefix counts as made only when wineboot succeeded (the stamp file); one
+# whose creation failed is made again from scratch.
+if [ ! -f "$WINEPREFIX/.horlix-ready" ]; then
   echo "Creating Wine prefix $WINEPREFIX"
+  rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
-  wineserver -w || true
+  if ! wineboot -i >"$WINEPREFIX.log" 2>&1 || ! wineserver -w || [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "error: wineboot could not make the Wine prefix $WINEPREFIX (see $WINEPREFIX.log)" >&2
+    exit 1
+  fi
+  touch "$WINEPREFIX/.horlix-ready"
 fi
 
 # A virtual display when there is none: the window tests and the program need one.

@@ -36,8 +36,12 @@ def same_release():
     return sections["Version"]["Release"] == installed
 
 
-@unittest.skipUnless(same_release(), "the shipped file comes from another IANA release")
 class Check(unittest.TestCase):
+    def test_machine_has_the_files_release(self):
+        # Every case below needs glibc to read the release the file was made from.
+        self.assertTrue(same_release(), "the shipped file comes from another IANA release than"
+                        " the machine's tzdata: tools/setup.sh installs the file's release")
+
     def run_check(self, text, zones=ZONES):
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, "horlixtz.ini")
