@@ -7,7 +7,8 @@
 #   A GoogleTest program. Native tree: its cases are registered one by one, and
 #   the NAME_san build is registered as "san.NAME". Windows tree: NAME.exe is
 #   built into bin/; the native tree registers it as "wine.NAME" when
-#   HORLIX_WINDOWS_BUILD_DIR names the Windows tree. NATIVE_ONLY: a test whose
+#   HORLIX_WINDOWS_BUILD_DIR names the Windows tree (horlix_wine_test below).
+#   NATIVE_ONLY: a test whose
 #   reference exists only natively (glibc, say) is not built for Windows.
 # horlix_tool(NAME SOURCES ... [LIBS ...])
 #   A console program built in both trees (bin/NAME, bin/NAME.exe).
@@ -71,9 +72,20 @@ function(horlix_unit_test name)
       ENVIRONMENT "HORLIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ASAN_OPTIONS=detect_leaks=1:abort_on_error=0;UBSAN_OPTIONS=print_stacktrace=1")
   endif()
   if(HORLIX_WINDOWS_BUILD_DIR AND NOT A_NATIVE_ONLY)
-    add_test(NAME wine.${name}
-      COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/run.sh ${HORLIX_WINDOWS_BUILD_DIR}/bin/${name}.exe)
-    set_tests_properties(wine.${name} PROPERTIES
-      ENVIRONMENT "HORLIX_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    horlix_wine_test(${name})
   endif()
+endfunction()
+
+# horlix_wine_test(NAME)
+#   Registers the Windows tree's bin/NAME.exe as "wine.NAME". The Wine tests
+#   share the prefix's registry (the program's key, the Run value) and the
+#   display, so they run one at a time; a stray message box fails the test at
+#   its timeout instead of holding the run.
+function(horlix_wine_test name)
+  add_test(NAME wine.${name}
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/wine/run.sh ${HORLIX_WINDOWS_BUILD_DIR}/bin/${name}.exe)
+  set_tests_properties(wine.${name} PROPERTIES
+    ENVIRONMENT "HORLIX_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    RESOURCE_LOCK horlix_wine_desktop
+    TIMEOUT 300)
 endfunction()
