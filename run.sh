@@ -13,7 +13,7 @@ had_display=${DISPLAY:-}
 # No menu entries of the installed program on the host's desktop.
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 
-setup=$(ls build/windows/installer/horlix-*-setup.exe | sort | tail -n 1)
+setup=build/windows/installer/$(cat build/windows/installer/setup-name.txt)
 echo "Installing $(basename "$setup") into $WINEPREFIX"
 wine "$setup" /S
 if [ -z "$had_display" ]; then

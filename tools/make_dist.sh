@@ -12,8 +12,9 @@ if [ $# -ne 5 ]; then
 fi
 win=$1 native=$2 out=$3 url=$4 key=$5
 
-setup=$(ls "$win"/installer/horlix-*-setup.exe 2>/dev/null | sort | tail -n 1)
-if [ -z "$setup" ]; then
+# The installer this tree builds (the folder may hold older ones).
+setup="$win/installer/$(cat "$win/installer/setup-name.txt" 2>/dev/null || true)"
+if [ ! -f "$setup" ]; then
   echo "make_dist: no installer in $win/installer (build the Windows tree first)" >&2
   exit 1
 fi

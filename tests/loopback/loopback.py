@@ -139,7 +139,9 @@ class PortLock:
                 return srv.ServerThread(server)
             except OSError as e:
                 if e.errno != errno.EADDRINUSE or time.time() > end:
-                    raise Failure("cannot listen on loopback port %d: %s" % (self.port, e))
+                    raise Failure("cannot listen on loopback port %d: %s (another program holds"
+                                  " it: configure the Windows tree with another"
+                                  " -DHORLIX_LOOPBACK_PORT)" % (self.port, e))
                 log("  port %d is in use, waiting" % self.port)
                 time.sleep(2)
 

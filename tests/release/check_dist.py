@@ -37,21 +37,29 @@ def read(path):
         return f.read()
 
 
+def built_installer(win):
+    """The file name of the installer the Windows tree builds, or None."""
+    try:
+        with open(os.path.join(win, "installer", "setup-name.txt")) as f:
+            name = f.read().strip()
+    except OSError:
+        return None
+    return name if os.path.isfile(os.path.join(win, "installer", name)) else None
+
+
 def main():
     if len(sys.argv) != 4:
         print(__doc__)
         return 2
     source, win, native = sys.argv[1:]
     key = os.path.join(source, "tools", "devkey", "horlix-dev-private.pem")
-    setups = sorted(f for f in os.listdir(os.path.join(win, "installer"))
-                    if f.endswith("-setup.exe")) if os.path.isdir(os.path.join(win, "installer")) else []
-    if not setups or not os.path.isfile(os.path.join(native, "bin", "horlix-sign")):
+    setup = built_installer(win)
+    if setup is None or not os.path.isfile(os.path.join(native, "bin", "horlix-sign")):
         print("skipped: the installer or horlix-sign has not been built")
         return SKIP
     if shutil.which("openssl") is None:
         print("skipped: no openssl")
         return SKIP
-    setup = setups[-1]
     version = setup[len("horlix-"):-len("-setup.exe")]
     with open(os.path.join(source, "resources", "horlix.rc")) as f:
         rc = re.search(r"^FILEVERSION +(\d+), *(\d+), *(\d+), *(\d+)", f.read(), re.M)
