@@ -2,6 +2,8 @@
 // under test sees the same texts in both builds.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -53,10 +55,15 @@ inline void MakeFolder(const std::string& path) {
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
+  // A file the test meant to write and could not must fail the test, not
+  // quietly leave the case testing a missing file.
   FILE* f = std::fopen(Native(path).c_str(), "wb");
-  if (f == nullptr) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
+  if (f == nullptr) {
+    ADD_FAILURE() << "cannot create the test file " << path;
+    return;
+  }
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  if (std::fclose(f) != 0 || !written) ADD_FAILURE() << "cannot write the test file " << path;
 }
 
 }  // namespace testfiles

@@ -119,6 +119,9 @@ class UpdaterTest : public ::testing::Test {
     return rc;
   }
   void ExpectCancelled(const char* reason) {
+    // An old file at the output path, also after a case has reset the site:
+    // a refused release must remove it and write nothing in its place.
+    site_.files["C:\\Out\\setup.exe"] = "an old file";
     EXPECT_EQ(Run(), 1);
     EXPECT_NE(err_.find(std::string("\nERROR: ") + reason + ": upgrade cancelled.\n"),
               std::string::npos)
