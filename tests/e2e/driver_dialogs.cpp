@@ -247,6 +247,34 @@ int CmdClick(const Args& a) {
   return 0;
 }
 
+// settle CAPTION ID [SECONDS]: returns once the dialog's thread has handled
+// everything posted to it before: a marker (the button's pushed look, set and
+// cleared) is posted behind it and waited for. A message box that an earlier
+// click opens runs its own loop, which handles the marker too, so a check
+// for "no box" after this sees any box the click was going to show.
+int CmdSettle(const Args& a) {
+  HWND d = nullptr;
+  HWND c = NeedControl(a, &d);
+  if (c == nullptr) return a.n < 3 ? 2 : 1;
+  const DWORD end = Deadline(SecondsArg(a, 3, 10));
+  const BOOL marks[] = {TRUE, FALSE};
+  for (const BOOL pushed : marks) {
+    if (!PostMessageA(c, BM_SETSTATE, pushed, 0)) return Fail("post failed");
+    for (;;) {
+      if (!IsWindow(c)) {
+        std::printf("settled gone\n");
+        return 0;
+      }
+      const LRESULT state = SendTo(c, BM_GETSTATE, 0, 0);
+      if (state != -1 && ((state & BST_PUSHED) != 0) == (pushed != FALSE)) break;
+      if (!Before(end)) return Fail("the dialog \"%s\" did not handle its messages", a.v[1]);
+      Sleep(10);
+    }
+  }
+  std::printf("settled\n");
+  return 0;
+}
+
 // press CAPTION ID: the command of button ID reaches the dialog, as when it
 // is pressed (posted); an ID without a button is a key's command (2 for
 // Escape).

@@ -67,6 +67,7 @@ const Command kCommands[] = {
     {"select", CmdSelect},
     {"set-text", CmdSetText},
     {"click", CmdClick},
+    {"settle", CmdSettle},
     {"press", CmdPress},
     {"check", CmdCheck},
     {"file-dialog", CmdFileDialog},

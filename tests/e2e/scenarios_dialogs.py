@@ -13,7 +13,7 @@ from e2e import (BIN, DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, PROG, RED, SOURCE, WHIT
                  Failure, buttons, capture, check, check_clock_key, check_equal, check_tooltip,
                  combo_items, dialog_controls, drive, exit_via_menu, log, one_line, parse_stamp,
                  rect, reg, seed_clocks, start, text_of, tray_icon_shown, wait_colours,
-                 wait_dialog, wait_no_dialog, wait_until, widths, words)
+                 strip_settled, wait_dialog, wait_no_dialog, wait_until, widths, words)
 
 
 def zone_table():
@@ -75,7 +75,7 @@ def caution(radio, caption, answer, text):
     lines = drive("answer", CAUTION, answer, 10)
     check_equal(text_of(lines, "text"), one_line(text), "the caution question")
     check_equal(text_of(lines, "default"), "Cancel", "Cancel is the caution's default button")
-    drive("no-box", CAUTION, 1)  # one click, one question
+    drive("settle", caption, radio, "--", "no-box", CAUTION, 0)  # one click, one question
 
 
 def ok_props(caption):
@@ -135,7 +135,7 @@ def scenario_props():
     # A new local clock: no caution for a new clock; the title is cut to 18.
     drive("post-command", 104)
     wait_dialog(PROPS_NEW)
-    drive("click", PROPS_NEW, 801, "--", "no-box", CAUTION, 1)
+    drive("click", PROPS_NEW, 801, "--", "settle", PROPS_NEW, 801, "--", "no-box", CAUTION, 0)
     drive("set-text", PROPS_NEW, 1004, TITLE_25)
     check_props(PROPS_NEW, {"type": [0, 1, 0], "title": TITLE_25, "colour": "Green"},
                 "Local System Time chosen for the new clock")
@@ -161,7 +161,7 @@ def scenario_props():
     # A new UTC clock whose title was never touched is "<New>".
     drive("post-command", 104)
     wait_dialog(PROPS_NEW)
-    drive("click", PROPS_NEW, 802, "--", "no-box", CAUTION, 1)
+    drive("click", PROPS_NEW, 802, "--", "settle", PROPS_NEW, 802, "--", "no-box", CAUTION, 0)
     ok_props(PROPS_NEW)
     wait_clocks(6)
     drive("send-command", 108)
@@ -206,7 +206,7 @@ def scenario_props():
     wait_dialog(edit)
     check_props(edit, {"type": [0, 0, 1], "zone": "UTC", "colour": "Yellow"},
                 "the dialog shows the UTC clock")
-    drive("click", edit, 800, "--", "no-box", CAUTION, 1)
+    drive("click", edit, 800, "--", "settle", edit, 800, "--", "no-box", CAUTION, 0)
     check_props(edit, {"type": [1, 0, 0], "zone_enabled": True}, "Time Zone without a question")
     drive("select", edit, 1005, "Europe/Paris")
     check_props(edit, {"title": "Paris"}, "choosing Paris proposes its title")
@@ -227,7 +227,7 @@ def scenario_props():
     wait_dialog(edit)
     check_props(edit, {"type": [0, 1, 0], "zone_index": -1, "colour": "Light Blue"},
                 "the dialog shows the local clock")
-    drive("click", edit, 800, "--", "no-box", CAUTION, 1)
+    drive("click", edit, 800, "--", "settle", edit, 800, "--", "no-box", CAUTION, 0)
     drive("press", edit, 1)
     lines = drive("answer", "HORLIX", "OK", 10)
     check_equal(text_of(lines, "text"), "You must select a valid time zone",
@@ -799,8 +799,8 @@ def scenario_export_import():
     lines = drive("answer", "Export Horlix Settings", "Cancel", 15)
     check_equal(text_of(lines, "text"), "This will export your current settings to a file of your "
                 "choice. Do you want to continue?", "the export's question")
-    drive("no-box", "Save As", 1)
-    wait_no_dialog(PREFS)
+    wait_no_dialog(PREFS)  # the export has run its course
+    drive("no-box", "Save As", 0)
 
     # Export, the save dialog cancelled: no message, no file, the dialog closes.
     open_prefs()
@@ -809,7 +809,7 @@ def scenario_export_import():
     drive("wait-dialog", "Save As", 30, "--", "press", "Save As", 2, "--",
           "wait-no-dialog", "Save As", 15)
     wait_no_dialog(PREFS)
-    drive("no-box", "Sorry, an error occurred", 1)
+    drive("no-box", "Sorry, an error occurred", 0)
     check(tray_icon_shown() and os.listdir(FILES) == [],
           "a cancelled export writes nothing and applies nothing")
 
@@ -1005,10 +1005,11 @@ def scenario_help():
     os.remove(os.path.join(PROG, "horlix.chm"))
     p = start()
     drive("post-command", 110)
-    drive("help-none", 5)
+    strip_settled()
+    drive("help-none", 0)
     log("  ok: &Help... without horlix.chm opens no viewer")
     open_help_from_properties()
-    drive("help-none", 5)
+    drive("settle", PROPS_NEW, 110, "--", "help-none", 0)
     log("  ok: the Help button without horlix.chm opens no viewer")
     close_properties()
     exit_via_menu(p)
