@@ -78,6 +78,14 @@ def check_equal(actual, expected, what):
     log("  ok:", what, "=", repr(actual))
 
 
+# The programs' local time zone, and this script's: a fixed zone of our own
+# (UTC+05:30, no daylight saving) rather than whatever the host is set to, so
+# that Wine's local time and the one the checks compute always agree.
+LOCAL_TZ = "HLX-5:30"
+os.environ["TZ"] = LOCAL_TZ
+time.tzset()
+
+
 def wine_env():
     env = dict(os.environ)
     env["WINEPREFIX"] = PREFIX
@@ -93,10 +101,10 @@ ENV = wine_env()
 def detached(args, timeout):
     """Runs a Wine tool with every stream detached: whatever it starts in the
     background (the wine server, the prefix's services) holds no pipe of ours
-    or of CTest's."""
-    subprocess.run(args, env=ENV, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, start_new_session=True, timeout=timeout,
-                   check=False)
+    or of CTest's. Returns its exit code."""
+    return subprocess.run(args, env=ENV, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL, start_new_session=True, timeout=timeout,
+                          check=False).returncode
 
 
 # ---------------------------------------------------------------- the display
@@ -162,10 +170,17 @@ def prepare_prefix():
         log("creating the Wine prefix", PREFIX)
         shutil.rmtree(PREFIX, ignore_errors=True)
         os.makedirs(PREFIX, exist_ok=True)
-        detached(["wineboot", "-i"], 180)
-        detached(["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
-                  "/t", "REG_SZ", "/d", "N", "/f"], 60)
-        detached(["wineserver", "-w"], 60)
+        # Marked ready only when every step worked: a half-made prefix is
+        # made again by the next scenario instead of failing them all.
+        for args, limit in ((["wineboot", "-i"], 180),
+                            (["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v",
+                              "Managed", "/t", "REG_SZ", "/d", "N", "/f"], 60),
+                            (["wineserver", "-w"], 60)):
+            code = detached(args, limit)
+            if code != 0:
+                raise Failure("making the Wine prefix: %s ended with %d" % (args[0], code))
+        if not os.path.isfile(os.path.join(PREFIX, "system.reg")):
+            raise Failure("wineboot made no prefix in %s" % PREFIX)
         with open(ready, "w") as f:
             f.write("ok\n")
     # A server left from a run that was cut short belongs to another display.
@@ -634,6 +649,15 @@ def wait_dialog(caption, seconds=15):
 
 def wait_no_dialog(caption, seconds=15):
     drive("wait-no-dialog", caption, seconds)
+
+
+def strip_settled():
+    """Returns once the strip has handled every message posted to it before:
+    the About box, whose command is posted behind them, has opened (in the
+    loop of any dialog they opened) and is closed again. A check that
+    nothing happened belongs after this, never after a bare wait."""
+    drive("post-command", 102, "--", "wait-dialog", "About Horlix", 15)
+    drive("press", "About Horlix", 1, "--", "wait-no-dialog", "About Horlix", 15)
 
 
 def wait_until(probe, what, seconds=10, interval=0.2):

@@ -64,10 +64,14 @@ SETTINGS_KEY = r"HKCU\SOFTWARE\Brenvale\horlix"
 
 
 def installer_path():
+    """The installer the Windows tree builds (the folder may hold older ones)."""
     folder = os.path.join(BUILD, "installer")
-    found = sorted(f for f in os.listdir(folder) if f.startswith("horlix-")
-                   and f.endswith("-setup.exe")) if os.path.isdir(folder) else []
-    return os.path.join(folder, found[-1]) if found else None
+    try:
+        with open(os.path.join(folder, "setup-name.txt")) as f:
+            path = os.path.join(folder, f.read().strip())
+    except OSError:
+        return None
+    return path if os.path.isfile(path) else None
 
 
 def program_folder():
@@ -88,9 +92,11 @@ def make_template():
                         (["wine", "reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed",
                           "/t", "REG_SZ", "/d", "N", "/f"], 60),
                         (["wineserver", "-w"], 60)):
-        subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, start_new_session=True, timeout=limit,
-                       check=False)
+        code = subprocess.run(args, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, start_new_session=True, timeout=limit,
+                              check=False).returncode
+        if code != 0:
+            raise Failure("making the pristine prefix: %s ended with %d" % (args[0], code))
     if not os.path.isfile(os.path.join(TEMPLATE, "system.reg")):
         raise Failure("wineboot made no prefix in %s" % TEMPLATE)
     with open(ready, "w") as f:
