@@ -2,13 +2,14 @@
 """Soak run: horlix.exe under Wine with 64 clocks of varied zones, watched
 from outside for growth in what it holds and for missed paints.
 
-Usage: run_soak.py [--seconds N] [--warmup N] [--report FILE]
+Usage: run_soak.py [--seconds N] [--warmup N] [--churn N] [--report FILE]
     (default 600 s, the full run; CTest runs a short one)
 
 Uses the end-to-end suite's prefix, program folder and driver (tests/e2e):
 the same environment (HORLIX_WINDOWS_BIN, HORLIX_SOURCE_DIR, HORLIX_E2E_DIR)
 and the same lock. The display is a wide virtual one of its own, so that all
-64 cells (5120 pixels) are on the screen and every one can be checked.
+64 cells (twice their stored 80 pixels each) are on the screen and every one can
+be checked.
 
 After the warm-up, rounds of 20 s follow until the time is up. Each round
 first opens and closes the popup menu of one clock and asks for a timestamp
@@ -42,6 +43,9 @@ from e2e import Failure, check, log  # noqa: E402
 # all) and from the Linux process that runs the program under Wine.
 TOLERANCE = {"gdi": 4, "user": 4, "handles": 8, "windows": 0, "private": 2 * 1024 * 1024,
              "rss_kb": 4096, "rss_anon_kb": 2048, "vm_data_kb": 4096, "fds": 4}
+# Figures that Linux always has for a running process: one that is missing
+# means the process was lost, and its leak check would silently vanish.
+LINUX_FIGURES = ("rss_kb", "rss_anon_kb", "vm_data_kb", "fds")
 COLOURS = [0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFFFFFF]
 CELL_WIDTH = 80
 
@@ -101,7 +105,8 @@ def resources(pid):
 
 
 def linux_pid():
-    """The Linux process that runs horlix.exe in our prefix."""
+    """The Linux process that runs horlix.exe in our prefix (None when there
+    is none)."""
     for entry in os.listdir("/proc"):
         if not entry.isdigit():
             continue
@@ -115,7 +120,7 @@ def linux_pid():
             return int(entry)
         except OSError:
             continue
-    return -1
+    return None
 
 
 def ticks(seconds, formats, round_no, report):
@@ -141,24 +146,28 @@ def ticks(seconds, formats, round_no, report):
     return worst, fewest
 
 
-def churn(round_no):
-    """Windows that come and go: a clock's popup menu, and the timestamp
-    question of another clock, answered Cancel."""
-    e2e.drive("open-menu", round_no % 64, "--", "menu-close")
-    e2e.drive("select-clock", (round_no * 7) % 64, "--", "post-command", 121)
+def churn(round_no, n):
+    """Windows that come and go (the n-th time): a clock's popup menu, and the
+    timestamp question of another clock, answered Cancel."""
+    e2e.drive("open-menu", n % 64, "--", "menu-close")
+    e2e.drive("select-clock", (n * 7) % 64, "--", "post-command", 121)
     lines = e2e.drive("answer", "Save Timestamp to Clipboard?", "Cancel", 10)
     check(e2e.text_of(lines, "text").startswith("Save timestamp '"),
           "round %d: menu opened and closed, timestamp question answered" % round_no)
 
 
-def soak(seconds, warmup, report):
+def soak(seconds, warmup, churns, report):
     clocks = clock_list()
     formats = [c["Format"] for c in clocks]
     store_clocks(clocks)
     program = e2e.start()
-    pid = linux_pid()
+    pid = e2e.wait_until(linux_pid, "the Linux process of horlix.exe is found", seconds=10)
     log("  Linux process of horlix.exe:", pid)
     check(len(e2e.buttons()) == 64, "64 title buttons")
+    # Every cell is watched on the screen, however wide this machine's fonts
+    # make the cells.
+    width = e2e.rect()["width"]
+    check(width <= e2e.screen_size()[0], "the strip (%d pixels) fits the display" % width)
     started = time.time()
     first = resources(pid)
     log("  at start:", first)
@@ -172,7 +181,8 @@ def soak(seconds, warmup, report):
         left = seconds - (time.time() - started)
         length = int(max(5, min(20, left)))
         round_no += 1
-        churn(round_no)
+        for k in range(churns):
+            churn(round_no, (round_no - 1) * churns + k + 1)
         gap, least = ticks(length, formats, round_no, report)
         worst_gap, fewest = max(worst_gap, gap), min(fewest, least)
         sample = resources(pid)
@@ -183,6 +193,8 @@ def soak(seconds, warmup, report):
     figures = {}
     for key, allowed in TOLERANCE.items():
         values = [s[key] for s in samples]
+        if key in LINUX_FIGURES and min(values) <= 0:
+            raise Failure("%s of the Linux process is missing from a sample: %r" % (key, values))
         if max(values) <= 0:
             figures[key] = "not counted by this system (always %d)" % base[key]
             continue
@@ -192,8 +204,9 @@ def soak(seconds, warmup, report):
         if growth > allowed:
             raise Failure("%s grew by %d (from %d to max %d), allowed %d" %
                           (key, growth, base[key], max(values), allowed))
-    report.append("duration %.0f s, warm-up %d s, %d rounds, each with a popup menu and a "
-                  "timestamp question opened and closed" % (time.time() - started, warmup, round_no))
+    report.append("duration %.0f s, warm-up %d s, %d rounds, each with %d popup menus and "
+                  "timestamp questions opened and closed" % (time.time() - started, warmup,
+                                                             round_no, churns))
     report.append("paint: every clock with seconds changed in each round; fewest changes in a "
                   "round %d, longest unchanged %d ms" % (fewest, worst_gap))
     report.append("at start: %s" % first)
@@ -231,6 +244,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--seconds", type=int, default=600)
     parser.add_argument("--warmup", type=int, default=None)
+    parser.add_argument("--churn", type=int, default=1,
+                        help="menus and questions opened and closed per round: a short run"
+                             " takes more, so that a leak of one object each outgrows the"
+                             " tolerance")
     parser.add_argument("--report", default=None)
     args = parser.parse_args()
     warmup = args.warmup if args.warmup is not None else min(60, max(10, args.seconds // 6))
@@ -250,7 +267,7 @@ def main():
                 print("FAILED: another run held the e2e prefix for 400 s")
                 return 1
             time.sleep(0.2)
-    xvfb = start_wide_display(64 * CELL_WIDTH + 200, 400)
+    xvfb = start_wide_display(64 * 2 * CELL_WIDTH, 400)
     if xvfb is None and not os.environ.get("DISPLAY"):
         print("skipped: no Xvfb and no DISPLAY")
         return e2e.SKIP
@@ -264,7 +281,7 @@ def main():
         for path in e2e.appdata_horlix_dirs():
             shutil.rmtree(path, ignore_errors=True)
         log("soak for %d s (warm-up %d s)" % (args.seconds, warmup))
-        soak(args.seconds, warmup, report)
+        soak(args.seconds, warmup, args.churn, report)
     except Failure as failure:
         log("FAILED:", failure)
         return 1
