@@ -28,7 +28,7 @@ fi
 
 # The zone data checks compare the shipped horlixtz.ini with the IANA release
 # it was made from: bring Debian's tzdata to that release (up or down).
-want_tz=$(sed -n 's/^Release=//p' resources/horlixtz.ini | head -n 1)
+want_tz=$(sed -n 's/^Release=//p' resources/horlixtz.ini | tr -d '\r' | head -n 1)
 have_tz=$(sed -n '1s/^# version //p' /usr/share/zoneinfo/tzdata.zi 2>/dev/null || true)
 if [ -n "$want_tz" ] && [ "$want_tz" != "$have_tz" ]; then
   apt_update_once
