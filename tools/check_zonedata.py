@@ -23,7 +23,6 @@ the file's release of Debian's tzdata).
 import argparse
 import calendar
 import os
-import re
 import subprocess
 import sys
 import tempfile

@@ -131,7 +131,7 @@ def stop_stale_display():
         pass
 
 
-def start_private_display():
+def start_private_display(width=1280, height=800):
     """A virtual display of the scenario's own: the scenarios move the mouse
     pointer and put topmost windows on the screen, which must not disturb
     other tests that run at the same time on the shared display."""
@@ -141,7 +141,7 @@ def start_private_display():
     for n in range(150, 200):
         if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
             continue
-        proc = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1280x800x24",
+        proc = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "%dx%dx24" % (width, height),
                                  "-nolisten", "tcp"], stdin=subprocess.DEVNULL,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                 start_new_session=True)
@@ -157,6 +157,38 @@ def start_private_display():
         proc.kill()
         proc.wait(timeout=10)
     return None
+
+
+def end_private_display(xvfb):
+    """Ends the display and the prefix's services, which are tied to it."""
+    stop_wineserver()
+    xvfb.terminate()  # lets it remove its socket and lock file
+    try:
+        xvfb.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        xvfb.kill()
+    stop_stale_display()
+
+
+def lock_prefix():
+    """One scenario at a time on this prefix, also across CTest runs (two
+    test.sh runs on the same build tree would wipe each other's registry and
+    stop each other's server). Returns the held lock, or None after 400 s."""
+    os.makedirs(WORK, exist_ok=True)
+    lock = open(os.path.join(WORK, "e2e.lock"), "w")
+    waited = time.time()
+    while True:
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            break
+        except OSError:
+            if time.time() - waited > 400:
+                print("FAILED: another run held the e2e prefix for 400 s")
+                return None
+            time.sleep(0.2)
+    if time.time() - waited > 1:
+        log("waited %.1f s for another run's scenario" % (time.time() - waited))
+    return lock
 
 
 # ---------------------------------------------------------------- the prefix
@@ -706,23 +738,9 @@ def run(scenarios, argv):
         if not os.path.isfile(path):
             print("skipped: %s has not been built" % path)
             return SKIP
-    os.makedirs(WORK, exist_ok=True)
-    # One scenario at a time on this prefix, also across CTest runs (two
-    # test.sh runs on the same build tree would wipe each other's registry
-    # and stop each other's server).
-    lock = open(os.path.join(WORK, "e2e.lock"), "w")
-    waited = time.time()
-    while True:
-        try:
-            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-            break
-        except OSError:
-            if time.time() - waited > 400:
-                print("FAILED: another run held the e2e prefix for 400 s")
-                return 1
-            time.sleep(0.2)
-    if time.time() - waited > 1:
-        log("waited %.1f s for another run's scenario" % (time.time() - waited))
+    lock = lock_prefix()
+    if lock is None:
+        return 1
     xvfb = start_private_display()
     if xvfb is None and not os.environ.get("DISPLAY"):
         print("skipped: no Xvfb and no DISPLAY")
@@ -750,13 +768,6 @@ def run(scenarios, argv):
         for p in STARTED:
             p.kill()
         if xvfb is not None:
-            # The prefix's services are tied to this display: end them with it.
-            stop_wineserver()
-            xvfb.terminate()  # lets it remove its socket and lock file
-            try:
-                xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                xvfb.kill()
-            stop_stale_display()
+            end_private_display(xvfb)
     log("passed in %.1f s" % (time.time() - started))
     return 0

@@ -25,10 +25,8 @@ Exit code 0 = passed, 1 = failed, 77 = skipped (no program or no display)."""
 
 import argparse
 import configparser
-import fcntl
 import os
 import shutil
-import subprocess
 import sys
 import time
 
@@ -215,31 +213,6 @@ def soak(seconds, warmup, churns, report):
     e2e.exit_via_menu(program)
 
 
-def start_wide_display(width, height):
-    if shutil.which("Xvfb") is None:
-        return None
-    e2e.stop_stale_display()
-    for n in range(150, 200):
-        if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
-            continue
-        proc = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "%dx%dx24" % (width, height),
-                                 "-nolisten", "tcp"], stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                start_new_session=True)
-        end = time.time() + 5
-        while time.time() < end and proc.poll() is None:
-            if os.path.exists("/tmp/.X11-unix/X%d" % n):
-                e2e.ENV["DISPLAY"] = ":%d" % n
-                with open(e2e.XVFB_PID, "w") as f:
-                    f.write("%d :%d\n" % (proc.pid, n))
-                time.sleep(0.1)
-                return proc
-            time.sleep(0.05)
-        proc.kill()
-        proc.wait(timeout=10)
-    return None
-
-
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--seconds", type=int, default=600)
@@ -255,19 +228,10 @@ def main():
         if not os.path.isfile(path):
             print("skipped: %s has not been built" % path)
             return e2e.SKIP
-    os.makedirs(e2e.WORK, exist_ok=True)
-    lock = open(os.path.join(e2e.WORK, "e2e.lock"), "w")
-    waited = time.time()
-    while True:
-        try:
-            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-            break
-        except OSError:
-            if time.time() - waited > 400:
-                print("FAILED: another run held the e2e prefix for 400 s")
-                return 1
-            time.sleep(0.2)
-    xvfb = start_wide_display(64 * 2 * CELL_WIDTH, 400)
+    lock = e2e.lock_prefix()
+    if lock is None:
+        return 1
+    xvfb = e2e.start_private_display(64 * 2 * CELL_WIDTH, 400)
     if xvfb is None and not os.environ.get("DISPLAY"):
         print("skipped: no Xvfb and no DISPLAY")
         return e2e.SKIP
@@ -289,13 +253,7 @@ def main():
         for p in e2e.STARTED:
             p.kill()
         if xvfb is not None:
-            e2e.stop_wineserver()
-            xvfb.terminate()
-            try:
-                xvfb.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                xvfb.kill()
-            e2e.stop_stale_display()
+            e2e.end_private_display(xvfb)
     log("soak report:")
     for line in report:
         log("  " + line)
