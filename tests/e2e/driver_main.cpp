@@ -117,6 +117,8 @@ int RunOne(const Args& a) {
 }  // namespace driver
 
 int main(int argc, char** argv) {
+  // Every line reaches the runner at once, also from a run that dies later.
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
   if (argc < 2) {
     std::fprintf(stderr, "usage: horlix-driver COMMAND [ARGS...] [-- COMMAND [ARGS...]]...\n");
     return 2;

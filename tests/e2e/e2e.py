@@ -267,11 +267,19 @@ def drive(*args, timeout=60, may_fail=False):
     """Runs horlix-driver.exe with commands separated by "--"; returns its
     output lines."""
     cmd = ["wine", DRIVER_COPY] + [str(a) for a in args]
-    try:
-        done = subprocess.run(cmd, env=ENV, stdin=subprocess.DEVNULL, capture_output=True,
-                              timeout=timeout, check=False)
-    except subprocess.TimeoutExpired:
-        raise Failure("driver timed out: %s" % " ".join(map(str, args)))
+    for attempt in (1, 2):
+        try:
+            done = subprocess.run(cmd, env=ENV, stdin=subprocess.DEVNULL, capture_output=True,
+                                  timeout=timeout, check=False)
+        except subprocess.TimeoutExpired:
+            raise Failure("driver timed out: %s" % " ".join(map(str, args)))
+        # Wine itself, not the driver, ends a process that never got to run
+        # with 1 and no word (its messages are off): start it once more. The
+        # driver prints every line unbuffered, and each of its failures says
+        # why, so no outcome of its own looks like this.
+        if done.returncode != 1 or done.stdout or done.stderr or attempt == 2:
+            break
+        log("  (the driver did not start: %s; once more)" % " ".join(map(str, args)))
     out = done.stdout.decode("latin-1").replace("\r", "")
     lines = [line for line in out.split("\n") if line != ""]
     if done.returncode != 0 and not may_fail:
