@@ -31,6 +31,11 @@ int CopyTextToClipboard(HWND owner, const char* text) {
     return 0;
   }
   char* copy = static_cast<char*>(GlobalLock(block));
+  if (copy == nullptr) {
+    GlobalFree(block);
+    CloseClipboard();
+    return 0;
+  }
   std::memcpy(copy, text, length + 1);
   GlobalUnlock(block);
   if (SetClipboardData(CF_TEXT, block) == nullptr) GlobalFree(block);
