@@ -50,11 +50,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (Settings.TurnOffOnTop == 1) {
     SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   }
-  MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  // A loop that ends on an error (-1) rather than on the quit message has no
+  // exit code of its own.
+  MSG msg{};
+  BOOL got;
+  while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
   SaveSettings(Settings.SettingsDirty ? 1 : 0);
-  return static_cast<int>(msg.wParam);
+  return got == 0 ? static_cast<int>(msg.wParam) : 1;
 }
