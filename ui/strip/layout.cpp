@@ -66,6 +66,7 @@ void DeleteTool(HWND window, UINT_PTR id) {
 }
 
 bool ReplaceSurfaceBitmap(HWND window) {
+  if (Strip.surface == nullptr) return false;  // a bitmap nothing could ever free
   HDC windowDc = GetDC(window);
   HBITMAP bitmap = CreateCompatibleBitmap(windowDc, Strip.totalWidth > 0 ? Strip.totalWidth : 1,
                                           Strip.windowHeight);

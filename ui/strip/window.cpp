@@ -127,6 +127,9 @@ void OnMenuCommand(HWND window, int id) {
       break;
     case IDM_CHECK_UPDATES:
       ShowUpdateDialog(window);
+      // Installing a zone data file restarts the program: this window is
+      // gone by now, and with it the surface a layout would paint into.
+      if (!IsWindow(window)) break;
       RefreshStripAndHint(window);
       break;
     default:
