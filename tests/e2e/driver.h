@@ -124,6 +124,7 @@ int CmdComboItems(const Args& a);
 int CmdSelect(const Args& a);
 int CmdSetText(const Args& a);
 int CmdClick(const Args& a);
+int CmdEnter(const Args& a);
 int CmdSettle(const Args& a);
 int CmdPress(const Args& a);
 int CmdCheck(const Args& a);

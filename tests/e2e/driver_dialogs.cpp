@@ -247,6 +247,21 @@ int CmdClick(const Args& a) {
   return 0;
 }
 
+// enter CAPTION ID: the Enter key pressed in the control, as the keyboard
+// delivers it: posted to the control, so that the dialog's own loop sees it.
+int CmdEnter(const Args& a) {
+  HWND d = nullptr;
+  HWND c = NeedControl(a, &d);
+  if (c == nullptr) return a.n < 3 ? 2 : 1;
+  const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(VK_RETURN, 0)) << 16);
+  if (!PostMessageA(c, WM_KEYDOWN, VK_RETURN, down) ||
+      !PostMessageA(c, WM_KEYUP, VK_RETURN, down | 0xC0000000)) {
+    return Fail("post failed");
+  }
+  std::printf("entered %s\n", a.v[2]);
+  return 0;
+}
+
 // settle CAPTION ID [SECONDS]: returns once the dialog's thread has handled
 // everything posted to it before: a marker (the button's pushed look, set and
 // cleared) is posted behind it and waited for. A message box that an earlier

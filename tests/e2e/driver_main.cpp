@@ -67,6 +67,7 @@ const Command kCommands[] = {
     {"select", CmdSelect},
     {"set-text", CmdSetText},
     {"click", CmdClick},
+    {"enter", CmdEnter},
     {"settle", CmdSettle},
     {"press", CmdPress},
     {"check", CmdCheck},

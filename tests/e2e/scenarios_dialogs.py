@@ -603,12 +603,13 @@ def scenario_countdown_calendar():
           "set-text", COUNTDOWN, 1042, "3", "--", "press", COUNTDOWN, 1045)
     wait_until(lambda: countdown_state() == stopped, "Reset sets the fields to 0")
 
-    # Typed values beyond the spin ranges count in full: 90 minutes.
-    drive("set-text", COUNTDOWN, 1040, "90", "--", "press", COUNTDOWN, 1044)
+    # Typed values beyond the spin ranges count in full: 90 minutes. Enter in
+    # a field is the default button: Start, then Stop.
+    drive("set-text", COUNTDOWN, 1040, "90", "--", "enter", COUNTDOWN, 1040)
     wait_until(lambda: (lambda f: f[:2] == ["1", "29"] and int(f[2]) >= 55)(
-        countdown_state()["fields"]), "90 minutes show as 1 hour 29 minutes after a second")
-    drive("press", COUNTDOWN, 1044)
-    wait_until(lambda: countdown_state()["button"] == "Start", "Stop stops it")
+        countdown_state()["fields"]), "Enter starts: 90 minutes show as 1 hour 29 minutes")
+    drive("enter", COUNTDOWN, 1042)
+    wait_until(lambda: countdown_state()["button"] == "Start", "Enter stops it")
     drive("press", COUNTDOWN, 1045)
     wait_until(lambda: countdown_state() == stopped, "Reset again")
 

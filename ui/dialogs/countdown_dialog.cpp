@@ -15,8 +15,10 @@
 
 namespace {
 
-constexpr UINT kStateUpdateMessage = WM_USER;    // 1024
-constexpr UINT kRefreshMessage = WM_USER + 1;    // 1025
+// WM_USER and WM_USER + 1 are the dialog manager's DM_GETDEFID and
+// DM_SETDEFID: taken for these, Enter would find no default button.
+constexpr UINT kStateUpdateMessage = WM_APP;
+constexpr UINT kRefreshMessage = WM_APP + 1;
 constexpr UINT_PTR kDialogTimer = 3;
 constexpr UINT_PTR kAlarmKeysSubclass = 1;
 
