@@ -700,6 +700,15 @@ def strip_settled():
     drive("press", "About Horlix", 1, "--", "wait-no-dialog", "About Horlix", 15)
 
 
+def hint_after_update_dialog():
+    """Opens and closes the update dialog, after which the strip is laid
+    out and its black area's hint set again; returns the hint shown then."""
+    drive("post-command", 113, "--", "wait-dialog", "Check for updates", 10)
+    drive("click", "Check for updates", 1, "--", "wait-no-dialog", "Check for updates", 15)
+    b, r = buttons(), rect()
+    return text_of(drive("tooltip-at", b[-1]["left"] + 3, r["height"] - 3, 8), "tooltip")
+
+
 def wait_until(probe, what, seconds=10, interval=0.2):
     """Polls probe() until it returns something true; returns that."""
     end = time.time() + seconds

@@ -11,7 +11,8 @@ import time
 
 from e2e import (BIN, DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, PROG, RED, SOURCE, WHITE, WORK, YELLOW,
                  Failure, buttons, capture, check, check_clock_key, check_equal, check_tooltip,
-                 combo_items, dialog_controls, drive, exit_via_menu, log, one_line, parse_stamp,
+                 combo_items, dialog_controls, drive, exit_via_menu, hint_after_update_dialog,
+                 log, one_line, parse_stamp,
                  rect, reg, seed_clocks, start, text_of, tray_icon_shown, wait_colours,
                  strip_settled, wait_dialog, wait_no_dialog, wait_until, widths, words)
 
@@ -697,7 +698,8 @@ RED_TEXT, LINK_BLUE = "0000FF", "CC0000"
 
 def scenario_about():
     """The About box with each update status: its texts, the status in red,
-    the links drawn in their colour, "Update Now" only for a newer version."""
+    the links drawn in their colour, "Update Now" only for a newer version;
+    after the update dialog the strip's hint tells of the update."""
     for status in (0, 1, 2):
         seed_clocks(DEFAULT_CLOCKS, [(".", "UpdateStatus", "dword", status)])
         p = start()
@@ -726,6 +728,9 @@ def scenario_about():
                     "status %d: Update Now drawn only for a newer version" % status)
         drive("press", "About Horlix", 1)
         wait_no_dialog("About Horlix")
+        if status > 0:
+            check_equal(hint_after_update_dialog(), STATUS_TEXTS[status],
+                        "status %d: the strip's hint after the update dialog" % status)
         exit_via_menu(p)
 
 

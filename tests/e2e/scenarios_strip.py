@@ -7,10 +7,10 @@ import time
 
 from e2e import (DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, RED, WHITE, YELLOW, Program, buttons,
                  capture, check, check_clock_key, check_equal, check_tooltip, clipboard,
-                 clock_record, designator, drive, exit_via_menu, fresh_registry, local_offset,
-                 log, parse_stamp, put_clock, rect, reg, screen_size, start, text_of,
-                 tray_icon_shown, wait_colours, wait_reg, wait_until, widths, words,
-                 zoneinfo_offset)
+                 clock_record, designator, drive, exit_via_menu, fresh_registry,
+                 hint_after_update_dialog, local_offset, log, parse_stamp, put_clock, rect, reg,
+                 screen_size, start, text_of, tray_icon_shown, wait_colours, wait_reg,
+                 wait_until, widths, words, zoneinfo_offset)
 
 
 def scenario_first_start():
@@ -48,6 +48,9 @@ def scenario_first_start():
 
     hint = text_of(drive("tooltip-at", b[1]["left"] + 3, r["height"] - 3, 8), "tooltip")
     check_equal(hint, STRIP_HINT, "the black area's hint")
+    for n in (1, 2):
+        check_equal(hint_after_update_dialog(), STRIP_HINT,
+                    "the hint after the update dialog closed (%d)" % n)
     check_tooltip(1, "AWST", 8 * 3600, 1, "Perth")
     check_tooltip(2, "GMT", 0, 1, "UTC")
     now = time.time()

@@ -57,6 +57,17 @@ void AddTool(HWND window, UINT flags, UINT_PTR id, const char* text) {
   SendMessageA(Strip.tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
+// A new text for a tool keeps the tool as it was registered: deleting and
+// adding it again would lose the subclassing that shows its tip.
+void SetToolText(HWND window, UINT_PTR id, const char* text) {
+  TOOLINFOA tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window;
+  tool.uId = id;
+  tool.lpszText = const_cast<char*>(text);
+  SendMessageA(Strip.tooltip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void DeleteTool(HWND window, UINT_PTR id) {
   TOOLINFOA tool{};
   tool.cbSize = sizeof tool;
@@ -279,8 +290,7 @@ void RefreshStripAndHint(HWND window) {
   RelayoutStrip();
   const int32_t status = ShownUpdateStatus(Settings.UpdateStatus);
   const char* hint = status != 0 ? kUpdateHints[status] : kStripHint;
-  DeleteTool(window, reinterpret_cast<UINT_PTR>(window));
-  AddTool(window, TTF_IDISHWND, reinterpret_cast<UINT_PTR>(window), hint);
+  SetToolText(window, reinterpret_cast<UINT_PTR>(window), hint);
 }
 
 void TickStrip(HWND window) {
