@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "updater/fetch.h"
 #include "updater/updater.h"
@@ -50,11 +51,29 @@ void ErrorText(int32_t code, char* out, size_t size) {
 
 void WaitForKey() { std::getchar(); }
 
+// Started from a download folder: never load a DLL planted beside us.
+// SetDefaultDllDirectories is missing on a Windows 7 without the DLL search
+// update (KB2533623), where importing it would stop the program from
+// loading at all; there, taking the current folder out of the search is the
+// most that can be done.
+void RestrictDllSearch() {
+  using SetDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
+  FARPROC found = kernel32 != nullptr ? GetProcAddress(kernel32, "SetDefaultDllDirectories")
+                                      : nullptr;
+  if (found != nullptr) {
+    SetDirectoriesFn setDirectories;
+    static_assert(sizeof setDirectories == sizeof found, "function pointers of one size");
+    std::memcpy(&setDirectories, &found, sizeof setDirectories);
+    if (setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  }
+  SetDllDirectoryA("");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Started from a download folder: never load a DLL planted beside us.
-  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  RestrictDllSearch();
   const UpdaterPlatform platform = {Fetch,       TempFolder, DeleteOutput, WriteOutput,
                                     ErrorText,   WaitForKey, stdout,       stderr,
                                     nullptr,     nullptr};
