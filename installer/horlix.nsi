@@ -6,6 +6,10 @@
 ; PROGRAM_DIR holds the program folder as it is installed: horlix.exe,
 ; horlixupdater.exe, horlixtz.ini, horlix.chm and horlix-alarm1.wav.
 ;
+; Horlix runs on 64-bit Windows 7 with Service Pack 1 and on later 64-bit
+; Windows; the installer is a 64-bit program itself and refuses an older
+; Windows with a message and exit code 4.
+;
 ; Installs for all users (administrator rights) into Program Files\Horlix,
 ; with a Start menu shortcut and the entry in the list of installed programs
 ; under HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Horlix.
@@ -49,6 +53,7 @@ SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
+!include "WinVer.nsh"
 
 Name "${PRODUCT_LONG}"
 OutFile "${OUTFILE}"
@@ -72,6 +77,8 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
   !define MUI_UNICON "${ICON}"
 !endif
 !define MUI_ABORTWARNING
+!define MUI_WELCOMEPAGE_TEXT "Setup will guide you through the installation of $(^NameDA).$\r$\n$\r$\n\
+$(^NameDA) runs on 64-bit Windows 7 with Service Pack 1 and on every later 64-bit Windows.$\r$\n$\r$\n$_CLICK"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\horlix.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "Start Horlix now"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\horlix.chm"
@@ -140,6 +147,20 @@ FunctionEnd
 
 Function .onInit
   SetShellVarContext all
+  ; A 64-bit installer runs only on 64-bit Windows; the version is left.
+  StrCpy $R0 0
+  ${IfNot} ${AtLeastWin7}
+    StrCpy $R0 1
+  ${ElseIf} ${IsWin7}
+  ${AndIf} ${AtMostServicePack} 0
+    StrCpy $R0 1
+  ${EndIf}
+  ${If} $R0 == 1
+    MessageBox MB_OK|MB_ICONSTOP \
+        "${PRODUCT_LONG} needs 64-bit Windows 7 with Service Pack 1 or a later Windows." /SD IDOK
+    SetErrorLevel 4
+    Abort
+  ${EndIf}
 FunctionEnd
 
 Section "Horlix" SecProgram
