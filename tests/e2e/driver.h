@@ -154,6 +154,7 @@ int CmdRunDelete(const Args& a);
 int CmdTooltip(const Args& a);
 int CmdTooltipAt(const Args& a);
 int CmdPixels(const Args& a);
+int CmdFirstPixels(const Args& a);
 int CmdShot(const Args& a);
 int CmdPixelsOf(const Args& a);
 int CmdResources(const Args& a);

@@ -50,6 +50,7 @@ const Command kCommands[] = {
     {"tooltip", CmdTooltip},
     {"tooltip-at", CmdTooltipAt},
     {"pixels", CmdPixels},
+    {"first-pixels", CmdFirstPixels},
     {"shot", CmdShot},
     {"clipboard", CmdClipboard},
     {"clipboard-set", CmdClipboardSet},

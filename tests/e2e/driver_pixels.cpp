@@ -136,18 +136,35 @@ DWORD ColorAt(const Capture& cap, int x, int y) {
 
 }  // namespace
 
-// pixels: for each clock cell's time area (below its title button), how many
-// pixels have each of the palette colours, black, or anything else.
-int CmdPixels(const Args&) {
+namespace {
+
+// A "cell" line per title button: how many pixels of its time area (below
+// the button) have each of the palette colours, black, or anything else.
+// Returns the number of cells, or -1 when the screen cannot be read.
+int PrintCells(HWND w) {
   static const DWORD kColors[] = {0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFFFFFF, 0x000000};
-  HWND w = NeedWindow();
-  if (w == nullptr) return 1;
-  ButtonList list;
-  CollectButtons(w, &list);
+  // A reading taken while a layout resizes the strip and replaces its title
+  // buttons has no cells to speak of: it is taken again (for up to 200 ms)
+  // until the same buttons tile the whole width before and after it.
+  static ButtonList list;
+  static ButtonList after;
   Capture cap;
-  if (!CaptureWindow(w, &cap)) return Fail("screen capture failed");
   RECT client;
-  GetClientRect(w, &client);
+  for (int attempt = 0;; ++attempt) {
+    CollectButtons(w, &list);
+    if (!CaptureWindow(w, &cap)) return -1;
+    GetClientRect(w, &client);
+    CollectButtons(w, &after);
+    bool whole = list.count > 0 && list.count == after.count && list.items[0].client.left == 0 &&
+                 list.items[list.count - 1].client.right == client.right;
+    for (int i = 0; whole && i < list.count; ++i) {
+      whole = list.items[i].hwnd == after.items[i].hwnd &&
+              (i == 0 || list.items[i].client.left == list.items[i - 1].client.right);
+    }
+    if (whole || attempt == 40) break;
+    std::free(cap.pixels);
+    Sleep(5);
+  }
   for (int i = 0; i < list.count; ++i) {
     const ButtonInfo& b = list.items[i];
     long counts[6] = {};
@@ -171,8 +188,45 @@ int CmdPixels(const Args&) {
     for (int k = 0; k < 6; ++k) std::printf(" %06lX=%ld", kColors[k], counts[k]);
     std::printf(" other=%ld\n", other);
   }
-  std::printf("cells %d\n", list.count);
   std::free(cap.pixels);
+  return list.count;
+}
+
+}  // namespace
+
+// pixels: for each clock cell's time area (below its title button), how many
+// pixels have each of the palette colours, black, or anything else.
+int CmdPixels(const Args&) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  const int count = PrintCells(w);
+  if (count < 0) return Fail("screen capture failed");
+  std::printf("cells %d\n", count);
+  return 0;
+}
+
+// first-pixels SECONDS MS: says "watching", waits up to SECONDS for the strip
+// to become visible, then for MS milliseconds reads its cells as fast as it can: a
+// line "sample N ELAPSED-MS" before the cell lines of each reading.
+int CmdFirstPixels(const Args& a) {
+  long span = 0;
+  if (!IntArg(a, 2, &span) || span < 1 || span > 10000) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 1, 10));
+  std::printf("watching\n");
+  std::fflush(stdout);
+  HWND w = nullptr;
+  while ((w = MainWindow()) == nullptr || !IsWindowVisible(w)) {
+    if (!Before(end)) return Fail("the strip did not become visible");
+    Sleep(2);
+  }
+  const DWORD start = GetTickCount();
+  long n = 0;
+  do {
+    std::printf("sample %ld %lu\n", n++, static_cast<unsigned long>(GetTickCount() - start));
+    if (PrintCells(w) < 0) return Fail("screen capture failed");
+    Sleep(10);
+  } while (GetTickCount() - start < static_cast<DWORD>(span));
+  std::fflush(stdout);
   return 0;
 }
 

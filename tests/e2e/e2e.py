@@ -326,16 +326,45 @@ def widths():
     return [b["right"] - b["left"] for b in buttons()]
 
 
-def cells():
-    """Per clock cell of the time row: pixel counts by colour."""
+def cells(lines=None):
+    """Per clock cell of the time row: pixel counts by colour (of the
+    driver's "cell" lines given, or of a new reading)."""
     out = []
-    for w in words(drive("pixels"), "cell"):
+    for w in words(drive("pixels") if lines is None else lines, "cell"):
         counts = {"rows": int(w[4]) - int(w[2])}
         for item in w[5:]:
             key, value = item.split("=")
             counts[key] = int(value)
         out.append(counts)
     return out
+
+
+def start_watched(span_ms):
+    """Starts the program while the driver already watches for its window;
+    returns the program and the driver's readings of the time row from the
+    moment the window became visible on, for span_ms: [(ms, cells)]."""
+    watch = subprocess.Popen(["wine", DRIVER_COPY, "first-pixels", "30", str(span_ms)], env=ENV,
+                             stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, start_new_session=True)
+    try:
+        if watch.stdout.readline().strip() != b"watching":
+            raise Failure("the driver did not start watching: %r" % watch.stderr.read())
+        p = start(ready=False)
+        out, err = watch.communicate(timeout=60)
+    finally:
+        if watch.poll() is None:
+            watch.kill()
+    if watch.returncode != 0:
+        raise Failure("driver first-pixels failed: %s" % err.decode("latin-1").strip())
+    samples, lines = [], []
+    for line in out.decode("latin-1").replace("\r", "").split("\n") + ["sample"]:
+        if line.startswith("sample"):
+            if lines:
+                samples.append((int(lines[0].split(" ")[2]), cells(lines[1:])))
+            lines = [line]
+        elif line:
+            lines.append(line)
+    return p, samples
 
 
 def wait_colours(expected, seconds=5):

@@ -7,10 +7,10 @@ import time
 
 from e2e import (DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, RED, WHITE, YELLOW, Program, buttons,
                  capture, check, check_clock_key, check_equal, check_tooltip, clipboard,
-                 clock_record, designator, drive, exit_via_menu, fresh_registry,
+                 clock_record, colours_from, designator, drive, exit_via_menu, fresh_registry,
                  hint_after_update_dialog, local_offset, log, parse_stamp, put_clock, rect, reg,
-                 screen_size, start, text_of, tray_icon_shown, wait_colours, wait_reg,
-                 wait_until, widths, words, zoneinfo_offset)
+                 screen_size, start, start_watched, text_of, tray_icon_shown, wait_colours,
+                 wait_reg, wait_until, widths, words, zoneinfo_offset)
 
 
 def scenario_first_start():
@@ -18,8 +18,17 @@ def scenario_first_start():
     three cells in their colours where the registry says, with tooltips."""
     fresh_registry()
     check(reg() is None, "the program's key is absent before the first start")
-    p = start(ready=False)
-    drive("wait-window", 20)
+    # The times show from the moment the window appears, also across the
+    # first layout, which changes the strip's size.
+    p, samples = start_watched(1500)
+    check(len(samples) > 10, "the driver read the time row from the start on")
+    shown = [colours_from(c) == [LIGHT_BLUE, GREEN, YELLOW] for _, c in samples]
+    blank = [ms for (ms, _), ok in zip(samples, shown) if not ok]
+    log("  readings of the time row in the first %d ms: %d, %d without the times%s"
+        % (samples[-1][0], len(samples), len(blank),
+           " (from %d to %d ms)" % (blank[0], blank[-1]) if blank else ""))
+    check(shown[0], "the first reading after the window appeared shows the times")
+    check(all(shown), "every reading in the first %d ms shows the times" % samples[-1][0])
     keys = wait_reg(lambda k: "2" in k and "Tz" in k["2"], "the first start wrote the clocks")
     check_equal(sorted(keys["."]), ["N", "X", "Y"], "values of the main key after the first start")
     check_equal(keys["."], {"N": 3, "X": 100, "Y": 0}, "N, X and Y of the first start")

@@ -138,6 +138,8 @@ bool CreateStripResources(HWND window) {
   CreateClockFonts();
   CreateTitleButtons(window);
   CreateClockZoneStates();
+  // The window shows its times from its first paint, not from the first tick.
+  PaintTimeRow();
   SetTimer(window, kTickTimer, 500, nullptr);
   SetTimer(window, kUpdateTimer, 1800000, nullptr);
   SetTimer(window, kCountdownTimer, 1000, nullptr);
@@ -213,7 +215,9 @@ int RelayoutStrip() {
   Strip.timeRowHeight = Strip.timeTextHeight + 5;
   Strip.buttonHeight = Strip.titleTextHeight + Strip.titleTextHeight / 4;
   Strip.windowHeight = Strip.buttonHeight + Strip.timeRowHeight;
-  ReplaceSurfaceBitmap(MainWindow.window);
+  // A new surface starts blank: paint the times into it before the window
+  // shows it, or the row stays black until the next tick.
+  if (ReplaceSurfaceBitmap(MainWindow.window)) PaintTimeRow();
   MoveWindow(MainWindow.window, Settings.X, Settings.Y, Strip.totalWidth, Strip.windowHeight,
              TRUE);
   RecreateTitleButtons();
