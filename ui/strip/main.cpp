@@ -47,6 +47,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                                 nullptr, instance, nullptr);
   if (window == nullptr) return 0;
   ShowWindow(window, SW_SHOWDEFAULT);
+  UpdateWindow(window);  // the times painted at creation, on screen at once
   if (Settings.TurnOffOnTop == 1) {
     SetWindowPos(window, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   }
