@@ -2,6 +2,9 @@
 # Installs the Debian packages the builds and tests need (only those missing),
 # configures and builds both trees, and prepares the Wine prefix.
 # Sourced by run.sh and test.sh from the project root.
+#
+# Installing needs root. Run as another user, it names what is missing and
+# prints the one command for root to run, then stops.
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-tools
@@ -10,6 +13,7 @@ packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-
           nsis fp-utils zlib1g-dev)
 
 export DEBIAN_FRONTEND=noninteractive
+uid=${HORLIX_UID:-$(id -u)}   # HORLIX_UID: only to try the non-root messages as root
 apt_updated=
 apt_update_once() {
   [ -n "$apt_updated" ] || apt-get update -q
@@ -20,25 +24,46 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  apt_update_once
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
 
 # The zone data checks compare the shipped horlixtz.ini with the IANA release
 # it was made from: bring Debian's tzdata to that release (up or down).
 want_tz=$(sed -n 's/^Release=//p' resources/horlixtz.ini | tr -d '\r' | head -n 1)
 have_tz=$(sed -n '1s/^# version //p' /usr/share/zoneinfo/tzdata.zi 2>/dev/null || true)
+tz_version=
 if [ -n "$want_tz" ] && [ "$want_tz" != "$have_tz" ]; then
-  apt_update_once
-  tz_version=$(apt-cache madison tzdata | awk -v r="$want_tz" '$3 ~ "^" r "-" { print $3; exit }')
+  [ "$uid" != 0 ] || apt_update_once
+  tz_version=$(apt-cache madison tzdata 2>/dev/null | awk -v r="$want_tz" '$3 ~ "^" r "-" { print $3; exit }')
+  if [ -z "$tz_version" ]; then
+    echo "warning: Debian offers no tzdata of IANA release $want_tz, which resources/horlixtz.ini" \
+         "was made from (this machine has ${have_tz:-none}): the zone data checks will fail" >&2
+  fi
+fi
+
+if [ "$uid" != 0 ]; then
+  if [ ${#missing[@]} -gt 0 ] || [ -n "$tz_version" ]; then
+    line="apt-get update && apt-get install -y --no-install-recommends"
+    [ ${#missing[@]} -eq 0 ] || line+=" ${missing[*]}"
+    [ -z "$tz_version" ] || line+=" --allow-downgrades tzdata=$tz_version"
+    [ ${#missing[@]} -eq 0 ] || echo "Missing packages: ${missing[*]}" >&2
+    [ -z "$tz_version" ] || echo "The zone data checks need tzdata $tz_version (IANA $want_tz;" \
+                                 "this machine has ${have_tz:-none})." >&2
+    echo "Installing needs root. As root, run:" >&2
+    echo "    $line" >&2
+    if [ ${#missing[@]} -gt 0 ]; then
+      echo "then run this script again." >&2
+      exit 1
+    fi
+    echo "Going on without it: the zone data checks will fail until then." >&2
+  fi
+else
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    apt_update_once
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+  fi
   if [ -n "$tz_version" ]; then
     echo "Installing tzdata $tz_version (IANA $want_tz, the release of resources/horlixtz.ini; was ${have_tz:-none})"
     apt-get install -y -q --no-install-recommends --allow-downgrades "tzdata=$tz_version"
-  else
-    echo "warning: Debian offers no tzdata of IANA release $want_tz, which resources/horlixtz.ini" \
-         "was made from (this machine has ${have_tz:-none}): the zone data checks will fail" >&2
   fi
 fi
 
