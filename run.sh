@@ -2,23 +2,33 @@
 # Installs what is missing, builds everything, installs the built installer
 # silently into the project's Wine prefix (build/wineprefix; over an earlier
 # installation, closing a running Horlix) and starts the installed horlix.exe
-# from C:\Program Files\Horlix. Without a display of your own it runs on a
-# virtual one (and says so).
+# from C:\Program Files\Horlix. Without a usable display it runs on a virtual
+# one and says how to look at it. It keeps running until Horlix ends (Exit in
+# its menu) or Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")"
 HORLIX_XVFB_PID=
-had_display=${DISPLAY:-}
 . tools/setup.sh
 . tests/wine/env.sh
 # No menu entries of the installed program on the host's desktop.
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
+cleanup() { [ -n "$HORLIX_XVFB_PID" ] && kill "$HORLIX_XVFB_PID" 2>/dev/null || true; }
+trap cleanup EXIT
 
 setup=build/windows/installer/$(cat build/windows/installer/setup-name.txt)
 echo "Installing $(basename "$setup") into $WINEPREFIX"
 wine "$setup" /S
-if [ -z "$had_display" ]; then
-  echo "No display: Horlix runs on the virtual display $DISPLAY (stop it with Ctrl-C)."
+
+echo "Starting C:\\Program Files\\Horlix\\horlix.exe on display $DISPLAY."
+if [ -n "$HORLIX_XVFB_PID" ]; then
+  echo "That display is virtual: nothing shows on your screen. To look at it:"
+  echo "    tools/screenshot.py --display $DISPLAY --prefix $WINEPREFIX strip.png   # the strip"
+  if command -v import >/dev/null; then
+    echo "    import -window root -display $DISPLAY screen.png   # the whole display"
+  else
+    echo "    (with imagemagick installed: import -window root -display $DISPLAY screen.png)"
+  fi
+  echo "The virtual display ends with this script."
 fi
-cleanup() { [ -n "$HORLIX_XVFB_PID" ] && kill "$HORLIX_XVFB_PID" 2>/dev/null || true; }
-trap cleanup EXIT
+echo "This script keeps running until Horlix ends (Exit in its menu) or Ctrl-C."
 wine 'C:\Program Files\Horlix\horlix.exe'

@@ -5,6 +5,10 @@
 #
 # Installing needs root. Run as another user, it names what is missing and
 # prints the one command for root to run, then stops.
+#
+# Afterwards DISPLAY names a display that answers: the caller's own, or a
+# virtual one started here (its pid in HORLIX_XVFB_PID, its reason in
+# HORLIX_DISPLAY_NOTE); when none can be started, the script stops.
 set -euo pipefail
 
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-tools
@@ -96,14 +100,4 @@ if [ ! -f "$WINEPREFIX/.horlix-ready" ]; then
   touch "$WINEPREFIX/.horlix-ready"
 fi
 
-# A virtual display when there is none: the window tests and the program need one.
-if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    HORLIX_XVFB_PID=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-    break
-  done
-fi
+. tools/display.sh
