@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, installs the built installer
-# silently into the project's Wine prefix (build/wineprefix; over an earlier
-# installation, closing a running Horlix) and starts the installed horlix.exe
-# from C:\Program Files\Horlix. Without a usable display it runs on a virtual
-# one and says how to look at it. It keeps running until Horlix ends (Exit in
-# its menu) or Ctrl-C.
+# silently into a Wine prefix of its own, build/wineprefix-run (over an
+# earlier installation, closing a running Horlix), and starts the installed
+# horlix.exe from C:\Program Files\Horlix. No test touches that prefix, so the
+# clocks and settings made there survive ./test.sh. Without a usable display
+# it runs on a virtual one and says how to look at it. It keeps running until
+# Horlix ends (Exit in its menu) or Ctrl-C.
+#
+# HORLIX_RUN_WINEPREFIX chooses another prefix (never the tests' own).
 set -euo pipefail
 cd "$(dirname "$0")"
 HORLIX_XVFB_PID=
-. tools/setup.sh
+run_prefix=${HORLIX_RUN_WINEPREFIX:-$PWD/build/wineprefix-run}
 . tests/wine/env.sh
+if [ "$(realpath -m "$run_prefix")" = "$(realpath -m "$WINEPREFIX")" ]; then
+  echo "error: the prefix to run in, $run_prefix, is the tests' prefix: choose another" \
+       "HORLIX_RUN_WINEPREFIX" >&2
+  exit 1
+fi
+HORLIX_SETUP_PREFIX=$run_prefix
+. tools/setup.sh
+export WINEPREFIX=$run_prefix
 # No menu entries of the installed program on the host's desktop.
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 cleanup() { [ -n "$HORLIX_XVFB_PID" ] && kill "$HORLIX_XVFB_PID" 2>/dev/null || true; }

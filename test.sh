@@ -1,12 +1,31 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both trees and runs every test through CTest.
+# The tests run in Wine prefixes of their own (build/wineprefix and the
+# suites' prefixes under build/native), never in ./run.sh's
+# build/wineprefix-run, and this script ends only the wine server it started.
 set -euo pipefail
 cd "$(dirname "$0")"
 HORLIX_XVFB_PID=
 . tools/setup.sh
 . tests/wine/env.sh
+
+# Whether a wine server serves the test prefix now: it runs in a folder
+# named after the prefix's device and inode (server-DEV-INODE, in hexadecimal).
+wine_server_up() {
+  local name pid
+  name=server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+  for pid in $(pgrep '^wineserver' || true); do
+    case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in */"$name") return 0 ;; esac
+  done
+  return 1
+}
+server_was_up=
+if wine_server_up; then
+  server_was_up=1
+  echo "A wine server already serves $WINEPREFIX: it is left running at the end."
+fi
 cleanup() {
-  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$server_was_up" ] || wineserver -k >/dev/null 2>&1 || true
   [ -n "$HORLIX_XVFB_PID" ] && kill "$HORLIX_XVFB_PID" 2>/dev/null || true
 }
 trap cleanup EXIT

@@ -6,6 +6,8 @@
 # Installing needs root. Run as another user, it names what is missing and
 # prints the one command for root to run, then stops.
 #
+# The caller may set HORLIX_SETUP_PREFIX to the Wine prefix to prepare
+# (run.sh: its own prefix); otherwise it is the tests' prefix (tests/wine/env.sh).
 # Afterwards DISPLAY names a display that answers: the caller's own, or a
 # virtual one started here (its pid in HORLIX_XVFB_PID, its reason in
 # HORLIX_DISPLAY_NOTE); when none can be started, the script stops.
@@ -87,17 +89,19 @@ cmake --build build/native -j"$jobs"
 
 # A Wine prefix of our own inside the build folder, made once and reused.
 . tests/wine/env.sh
+setup_prefix=${HORLIX_SETUP_PREFIX:-$WINEPREFIX}
 # A prefix counts as made only when wineboot succeeded (the stamp file); one
 # whose creation failed is made again from scratch.
-if [ ! -f "$WINEPREFIX/.horlix-ready" ]; then
-  echo "Creating Wine prefix $WINEPREFIX"
-  rm -rf "$WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  if ! wineboot -i >"$WINEPREFIX.log" 2>&1 || ! wineserver -w || [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "error: wineboot could not make the Wine prefix $WINEPREFIX (see $WINEPREFIX.log)" >&2
+if [ ! -f "$setup_prefix/.horlix-ready" ]; then
+  echo "Creating Wine prefix $setup_prefix"
+  rm -rf "$setup_prefix"
+  mkdir -p "$setup_prefix"
+  if ! WINEPREFIX=$setup_prefix wineboot -i >"$setup_prefix.log" 2>&1 ||
+     ! WINEPREFIX=$setup_prefix wineserver -w || [ ! -f "$setup_prefix/system.reg" ]; then
+    echo "error: wineboot could not make the Wine prefix $setup_prefix (see $setup_prefix.log)" >&2
     exit 1
   fi
-  touch "$WINEPREFIX/.horlix-ready"
+  touch "$setup_prefix/.horlix-ready"
 fi
 
 . tools/display.sh
