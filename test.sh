@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds both trees and runs every test through CTest.
+# Installs what is missing, builds the three trees (Windows, fuzz, native) and
+# runs every test through CTest.
 # The tests run in Wine prefixes of their own (build/wineprefix and the
 # suites' prefixes under build/native), never in ./run.sh's
 # build/wineprefix-run, and this script ends only the wine server it started.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the builds and tests need (only those missing),
-# configures and builds both trees, and prepares the Wine prefix.
-# Sourced by run.sh and test.sh from the project root.
+# configures and builds the three trees (Windows, fuzz, native), and prepares
+# a Wine prefix. Sourced by run.sh, test.sh and release.sh from the project root.
 #
 # Installing needs root. Run as another user, it names what is missing and
 # prints the one command for root to run, then stops.
