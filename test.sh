@@ -13,10 +13,12 @@ HORLIX_XVFB_PID=
 # Whether a wine server serves the test prefix now: it runs in a folder
 # named after the prefix's device and inode (server-DEV-INODE, in hexadecimal).
 wine_server_up() {
-  local name pid
+  local name proc comm
   name=server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
-  for pid in $(pgrep '^wineserver' || true); do
-    case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in */"$name") return 0 ;; esac
+  for proc in /proc/[0-9]*; do
+    read -r comm 2>/dev/null <"$proc/comm" || continue
+    case "$comm" in wineserver*) ;; *) continue ;; esac
+    case "$(readlink "$proc/cwd" 2>/dev/null)" in */"$name") return 0 ;; esac
   done
   return 1
 }

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by tools/setup.sh: makes DISPLAY name a display that answers.
 # The caller's own display is kept when xdpyinfo can talk to it. Otherwise a
 # virtual one (Xvfb, 1280x800) is started on the first free number from :90;
