@@ -48,7 +48,9 @@ CGI_PATH = "/cgi-bin/horlix-update.cgi"
 ZONE_FILE = "src/horlixtz.ini"
 INFO_FILE = "horlix/upd/horlixquicki-sig.txt"
 PAGE_FILES = ("horlix/index.html", "horlix/download.html")
-DATE_FORM = re.compile(r"^\d{4}-\d\d-\d\dT\d\d:\d\dZ$")
+# ASCII digits only, and nothing after the Z (not even a newline, which "$"
+# would let through): the compiled CGI (server/cgi) reads dates the same way.
+DATE_FORM = re.compile(r"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}Z\Z")
 INFO_TEXT_MAX = 1023
 
 
