@@ -33,13 +33,19 @@ the last field being the request's User-Agent.
 
 Tests import this module: make_server() builds a server for a folder,
 UpdateHandler can be subclassed to answer anything (route() decides the
-reply), and ServerThread runs a server in the background.
+reply), and ServerThread runs a server in the background. SiteProcess runs
+the same folder under Apache httpd instead (server/horlix-site).
 """
 
 import datetime
+import errno
 import os
 import re
+import shutil
+import signal
+import subprocess
 import sys
+import tempfile
 import threading
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
@@ -329,6 +335,62 @@ class ServerThread:
         self.server.shutdown()
         self.server.server_close()
         self.thread.join(timeout=10)
+        return False
+
+
+class SiteProcess:
+    """server/horlix-site (Apache httpd) serving root in the background, in
+    the place of a ServerThread: with SiteProcess(root) as server: ... It has
+    .port, .url and .log_lines (the request log, kept after it stopped).
+    Raises OSError(EADDRINUSE) when the port is taken."""
+
+    def __init__(self, root, port=0, bind="127.0.0.1", cgi=None):
+        self.server = self
+        self.logs = tempfile.mkdtemp(prefix="horlix-site-logs-")
+        self._lines = None
+        command = [os.path.join(os.path.dirname(os.path.realpath(__file__)), "horlix-site"),
+                   "--root", root, "--port", str(port), "--bind", bind, "--log", self.logs]
+        if cgi:
+            command += ["--cgi", cgi]
+        with open(os.path.join(self.logs, "site.err"), "wb") as err:
+            self.proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                         stderr=err, text=True)
+        first = self.proc.stdout.readline()
+        m = re.search(r" at (http://\S+):(\d+)/ \(port \d+\)$", first)
+        if m is None:
+            self.proc.wait(timeout=30)
+            with open(os.path.join(self.logs, "site.err")) as f:
+                said = f.read()
+            shutil.rmtree(self.logs, ignore_errors=True)
+            raise OSError(errno.EADDRINUSE if "cannot listen" in said else errno.EIO,
+                          "horlix-site did not start: %s" % said.strip())
+        self.url = "%s:%s" % (m.group(1), m.group(2))
+        self.port = int(m.group(2))
+
+    @property
+    def log_lines(self):
+        if self._lines is not None:
+            return self._lines
+        try:
+            with open(os.path.join(self.logs, "access.log")) as f:
+                return f.read().splitlines()
+        except OSError:
+            return []
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        if self._lines is None:
+            self.proc.send_signal(signal.SIGTERM)
+            try:
+                self.proc.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+            self.proc.stdout.close()
+            self._lines = self.log_lines
+            shutil.rmtree(self.logs, ignore_errors=True)
         return False
 
 

@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """The reference update server and the publish tool, over real HTTP on
-loopback.
+loopback; the same request tables against Apache httpd through
+server/horlix-site with the compiled update CGI (the Apache* classes), and
+that CGI against the reference's answers on random queries (CgiReference).
 
 Usage: test_server.py [unittest arguments, e.g. a class name]
 
-Environment: HORLIX_SIGN (the native tree's horlix-sign), HORLIX_SOURCE_DIR.
+Environment: HORLIX_SIGN (the native tree's horlix-sign), HORLIX_SOURCE_DIR,
+HORLIX_UPDATE_CGI (the native tree's horlix-update.cgi).
 References: zlib.crc32 for the CRC-32, OpenSSL (pkeyutl -verifyrecover) for
 the signature, and tests/bignum/kbref.py (an independent Python model of the
 block digest) for the dig= value.
@@ -21,7 +24,9 @@ import sys
 import tempfile
 import threading
 import time
+import types
 import unittest
+import urllib.parse
 import urllib.request
 import zlib
 
@@ -36,6 +41,9 @@ import kbref  # noqa: E402
 SIGN = os.environ.get("HORLIX_SIGN", os.path.join(SOURCE, "build", "native", "bin", "horlix-sign"))
 PUBLISH = os.path.join(SOURCE, "tools", "horlix-publish")
 SERVER_CMD = os.path.join(SOURCE, "server", "horlix-update-server")
+SITE_CMD = os.path.join(SOURCE, "server", "horlix-site")
+CGI_PROGRAM = os.environ.get("HORLIX_UPDATE_CGI",
+                             os.path.join(SOURCE, "build", "native", "bin", "horlix-update.cgi"))
 DEV_KEY = os.path.join(SOURCE, "tools", "devkey", "horlix-dev-private.pem")
 SHIPPED_ZONES = os.path.join(SOURCE, "resources", "horlixtz.ini")
 DIGEST_INFO = bytes.fromhex("3020300c06082a864886f70d020505000410")
@@ -55,12 +63,14 @@ def publish(*args):
                           capture_output=True, text=True)
 
 
-def get(server, path, agent="Horlix"):
+def get(server, path, agent="Horlix", method="GET", headers=()):
     """(HTTP status, body, headers) of one GET, sent exactly as given."""
     conn = http.client.HTTPConnection("127.0.0.1", server.port, timeout=10)
     try:
-        conn.putrequest("GET", path, skip_accept_encoding=True)
+        conn.putrequest(method, path, skip_accept_encoding=True)
         conn.putheader("User-Agent", agent)
+        for name, value in headers:
+            conn.putheader(name, value)
         conn.endheaders()
         r = conn.getresponse()
         return r.status, r.read(), r.headers
@@ -96,13 +106,18 @@ class ServerCase(unittest.TestCase):
     """A fresh release folder and a server on a free port for each test."""
 
     handler = srv.UpdateHandler
+    apache = False  # True: Apache httpd through server/horlix-site instead
+    logged_odd_agent = "Odd 'agent'"
 
     def setUp(self):
         self.tmp = tempfile.mkdtemp(prefix="horlix-server-test-")
         self.root = os.path.join(self.tmp, "root")
         os.makedirs(self.root)
-        self.server = srv.make_server(self.root, 0, handler=self.handler, log_file=None)
-        self.running = srv.ServerThread(self.server)
+        if self.apache:
+            self.running = self.server = srv.SiteProcess(self.root, cgi=CGI_PROGRAM)
+        else:
+            self.server = srv.make_server(self.root, 0, handler=self.handler, log_file=None)
+            self.running = srv.ServerThread(self.server)
         self.running.__enter__()
         self.site = self.server.url
 
@@ -271,7 +286,12 @@ class Files(ServerCase):
                      "/horlix/../../secret.txt"):
             with self.subTest(path=path):
                 code, body, _ = get(self.server, path)
-                self.assertEqual((code, body), (404, b"Not Found"))
+                if self.apache and ".." in urllib.parse.unquote(path):
+                    # Apache refuses a path that climbs above the root.
+                    self.assertEqual(code, 400)
+                    self.assertNotIn(b"not for the web", body)
+                else:
+                    self.assertEqual((code, body), (404, b"Not Found"))
 
     def test_request_log_names_the_agent(self):
         self.publish_ok("--zone-file", self.write("zones.ini", zone_file("2026-06-01T12:00Z")))
@@ -285,7 +305,7 @@ class Files(ServerCase):
                                    r'200 8 "Horlix"$')
         self.assertTrue(lines[1].endswith('"GET /src/horlixtz.ini" 200 %d "Horlixupdater"'
                                           % len(zone_file("2026-06-01T12:00Z"))), lines[1])
-        self.assertTrue(lines[2].endswith('404 9 "Odd \'agent\'"'), lines[2])
+        self.assertTrue(lines[2].endswith('404 9 "%s"' % self.logged_odd_agent), lines[2])
 
 
 class BadReplies(ServerCase):
@@ -458,6 +478,54 @@ class Command(unittest.TestCase):
             s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
             s.bind(("127.0.0.1", port))
 
+    def test_site_command_first_line_log_and_nothing_left_after_sigterm(self):
+        logs = os.path.join(self.tmp, "logs")
+        p = subprocess.Popen([SITE_CMD, "--root", self.root, "--port", "0", "--log", logs,
+                              "--cgi", CGI_PROGRAM], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             text=True)
+        self.addCleanup(self.stop, p)
+        first = p.stdout.readline()
+        self.assertRegex(first, r"^horlix-site: serving .* at http://127\.0\.0\.1:\d+/ \(port \d+\)$")
+        port = int(first.rsplit("port ", 1)[1].rstrip(")\n"))
+        req = urllib.request.Request("http://127.0.0.1:%d%s?xv=1650&zd=x" % (port, CGI),
+                                     headers={"User-Agent": "Horlixupdater"})
+        with urllib.request.urlopen(req, timeout=10) as r:
+            self.assertEqual(r.read(), b"status=0")
+        with open("/proc/net/tcp") as f:
+            listening = [line.split()[1] for line in f.read().splitlines()[1:]
+                         if line.split()[3] == "0A"]
+        self.assertIn("0100007F:%04X" % port, listening)
+        self.assertNotIn("00000000:%04X" % port, listening)
+
+        def descendants():
+            parents = {}
+            for pid in filter(str.isdigit, os.listdir("/proc")):
+                try:
+                    with open("/proc/%s/stat" % pid) as f:
+                        parents[int(pid)] = int(f.read().rsplit(")", 1)[1].split()[1])
+                except OSError:
+                    pass
+            found, grown = {p.pid}, True
+            while grown:
+                more = {pid for pid, parent in parents.items() if parent in found} - found
+                found |= more
+                grown = bool(more)
+            return found - {p.pid}
+
+        httpd = descendants()
+        self.assertGreaterEqual(len(httpd), 2, "httpd and its workers")
+        p.send_signal(signal.SIGTERM)
+        self.assertEqual(p.wait(timeout=30), 0)
+        self.assertIn("horlix-site: stopped", p.stderr.read())
+        self.assertEqual([pid for pid in httpd if os.path.exists("/proc/%d" % pid)], [])
+        with open(os.path.join(logs, "access.log")) as f:
+            lines = f.read().splitlines()
+        self.assertEqual(len(lines), 1, lines)
+        self.assertTrue(lines[0].endswith('200 8 "Horlixupdater"'), lines[0])
+        with socket.socket() as s:
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            s.bind(("127.0.0.1", port))
+
     def test_two_servers_two_ports_and_a_taken_port(self):
         a, port_a = self.start("--port", "0")
         b, port_b = self.start("--port", "0")
@@ -484,6 +552,117 @@ class Command(unittest.TestCase):
             r = subprocess.run([SERVER_CMD] + args, capture_output=True, text=True, timeout=30)
             self.assertEqual(r.returncode, 2, args)
 
+
+class ApacheCrc(Crc):
+    apache = True
+
+
+class ApacheStatus(Status):
+    apache = True
+
+
+class ApacheFiles(Files):
+    apache = True
+    logged_odd_agent = 'Odd \\"agent\\"'
+
+    def test_head_ranges_and_no_store_on_what_the_programs_read(self):
+        rng = random.Random(9)
+        installer = bytes(rng.getrandbits(8) for _ in range(5000))
+        self.publish_ok("--installer", self.write("setup.exe", installer), "--version", "1651",
+                        "--key", DEV_KEY, "--site", self.site,
+                        "--zone-file", self.write("zones.ini", zone_file("2026-06-01T12:00Z")))
+        table = [
+            # path, status, read by the programs (no-store)
+            (CGI + "?xv=1650&zd=0000-00-00T00:00Z", 200, True),
+            (CGI + "?req=tzinfo", 200, True),
+            (CGI + "?xv=", 400, True),
+            ("/src/horlixtz.ini", 200, True),
+            ("/horlix/upd/horlixquicki-sig.txt", 200, True),
+            ("/horlix/horlix-1651-setup.exe", 200, True),
+            ("/horlix/horlix-1652-setup.exe", 404, True),
+            ("/horlix/", 200, False),
+            ("/horlix/download.html", 200, False),
+        ]
+        for path, status, program_reads in table:
+            with self.subTest(path=path):
+                code, body, headers = get(self.server, path)
+                self.assertEqual(code, status)
+                self.assertEqual(headers.get("Cache-Control") == "no-store", program_reads,
+                                 headers.get("Cache-Control"))
+                code, head_body, head_headers = get(self.server, path, method="HEAD")
+                self.assertEqual((code, head_body), (status, b""))
+                # (Apache passes a CGI's Content-Length on HEAD only when the
+                # body has arrived before the headers go out.)
+                if status == 200 and not path.startswith(CGI):
+                    self.assertEqual(head_headers["Content-Length"], str(len(body)))
+                    self.assertIsNotNone(headers["Last-Modified"])
+        code, part, headers = get(self.server, "/horlix/horlix-1651-setup.exe",
+                                  headers=[("Range", "bytes=1000-1999")])
+        self.assertEqual((code, part), (206, installer[1000:2000]))
+        self.assertEqual(headers["Content-Range"], "bytes 1000-1999/%d" % len(installer))
+        _, zones, _ = get(self.server, "/src/horlixtz.ini")
+        code, tail, _ = get(self.server, "/src/horlixtz.ini", headers=[("Range", "bytes=-10")])
+        self.assertEqual((code, tail), (206, zones[-10:]))
+
+
+class CgiReference(unittest.TestCase):
+    """The compiled update CGI, run the way a web server runs it, answers
+    random queries exactly as the reference server's handler does, over
+    releases of odd forms."""
+
+    INFOS = [None, b"exever=1651\nsize=1;", b"exever= \t-1700;", b"exever=+1700", b"exever=;",
+             b"exever=0001652x", b"url=x#exever=9999", b"exever=99999999999999999999999",
+             b"no version here", b"x" * 1020 + b"exever=1700"]
+    ZONES = [None, zone_file("2026-06-01T12:00Z"), b"[version]\n date = 2026-06-01T12:00Z \n",
+             b"[ Version ]\rDate=2026-06-01T12:00Z\r", b"[Version]\r\nDate=2026-06-01\r\n",
+             b"[Version]\r\nRelease=x\r\n[Version]\r\nDate=2027-01-01T00:00Z\r\n",
+             b"Date=2026-06-01T12:00Z\r\n[Version]\r\n", b"[Version\r\nDATE=2026-06-01T12:00Z\xa0\r\n",
+             b"[Version]\r\nDate=2026-06-01T12:00Z\r\n[Version]\r\nDate=2028-01-01T00:00Z\r\n"]
+    NAMES = ["xv", "zd", "req", "x%76", "XV", "xv ", "", "z%64", "r+eq"]
+    VALUES = ["1650", "1651", "01651", "", "abc", "+1651", "%2B1", "16%350", "tzinfo", "tzinf%6F",
+              "2026-06-01T12:00Z", "2026-06-01T11:59Z", "2026-06-01T12:00Z%0A", "2026-06-01T12%3A01Z",
+              "2026-06-01T12:00Z+", "%D9%A0026-06-01T12:00Z", "99999999999999999999999999", "%",
+              "%4", "2027-01-01T00:00Z"]
+
+    def cgi(self, root, query):
+        env = {"HORLIX_ROOT": root, "QUERY_STRING": query, "REQUEST_METHOD": "GET"}
+        out = subprocess.run([CGI_PROGRAM], env=env, capture_output=True, check=True).stdout
+        head, _, body = out.partition(b"\r\n\r\n")
+        fields = dict(line.split(b": ", 1) for line in head.split(b"\r\n"))
+        self.assertEqual(fields[b"Cache-Control"], b"no-store")
+        self.assertEqual(fields[b"Content-Length"], str(len(body)).encode())
+        return int(fields[b"Status"].split()[0]), body
+
+    def test_random_queries_over_odd_releases(self):
+        rng = random.Random(18)
+        tmp = tempfile.mkdtemp(prefix="horlix-cgi-test-")
+        self.addCleanup(shutil.rmtree, tmp, True)
+        reference = srv.UpdateHandler.__new__(srv.UpdateHandler)
+        reference.server = types.SimpleNamespace(release=srv.Release(tmp))
+        seen = set()
+        for info in self.INFOS:
+            for zones in self.ZONES:
+                for relative, data in ((srv.INFO_FILE, info), (srv.ZONE_FILE, zones)):
+                    path = reference.server.release.path(relative)
+                    if data is None:
+                        if os.path.exists(path):
+                            os.remove(path)
+                    else:
+                        os.makedirs(os.path.dirname(path), exist_ok=True)
+                        with open(path, "wb") as f:
+                            f.write(data)
+                fixed = ["req=tzinfo", "xv=1651&zd=2026-06-01T12:00Z", "xv=9999&zd=2026-06-01T12:00Z"]
+                for n in range(12):
+                    query = fixed[n] if n < len(fixed) else "&".join("%s=%s" % (rng.choice(self.NAMES), rng.choice(self.VALUES))
+                                     if rng.random() < 0.9 else rng.choice(self.NAMES)
+                                     for _ in range(rng.randint(0, 3)))
+                    code, body, _ = reference.route(CGI, query)
+                    with self.subTest(info=info, zones=zones, query=query):
+                        self.assertEqual(self.cgi(tmp, query), (code, body))
+                    seen.add(b"crc=" if body.startswith(b"crc=") else body)
+        # Every kind of answer came up.
+        self.assertLessEqual({b"status=0", b"status=1", b"status=2", b"error=bad query",
+                              b"error=no zone data file", b"crc="}, seen)
 
 
 if __name__ == "__main__":
