@@ -5,7 +5,9 @@ press.
 
 Environment: HORLIX_WINDOWS_BIN (the Windows tree's bin folder),
 HORLIX_SOURCE_DIR, HORLIX_SIGN (horlix-sign), HORLIX_LOOPBACK_WORK (a work
-folder in the build tree), HORLIX_WINEPREFIX (default build/wineprefix).
+folder in the build tree), HORLIX_WINEPREFIX (default build/wineprefix),
+HORLIX_LOOPBACK_SERVER=apache (serve with Apache httpd through
+server/horlix-site and HORLIX_UPDATE_CGI instead of the reference server).
 """
 
 import errno
@@ -27,6 +29,7 @@ SIGN = os.environ.get("HORLIX_SIGN", os.path.join(SOURCE, "build", "native", "bi
 PUBLISH = os.path.join(SOURCE, "tools", "horlix-publish")
 DEV_KEY = os.path.join(SOURCE, "tools", "devkey", "horlix-dev-private.pem")
 DIGEST_INFO = bytes.fromhex("3020300c06082a864886f70d020505000410")
+APACHE = os.environ.get("HORLIX_LOOPBACK_SERVER") == "apache"
 
 sys.path.insert(0, os.path.join(SOURCE, "server"))
 sys.path.insert(0, os.path.join(SOURCE, "tests", "bignum"))
@@ -131,10 +134,14 @@ class PortLock:
         return False
 
     def serve(self, root, handler=srv.UpdateHandler):
-        """A running server (srv.ServerThread) on the port for root."""
+        """A running server (srv.ServerThread) on the port for root; with
+        HORLIX_LOOPBACK_SERVER=apache, Apache httpd (srv.SiteProcess) serves a
+        release that the plain handler would."""
         end = time.time() + self.seconds
         while True:
             try:
+                if APACHE and handler is srv.UpdateHandler:
+                    return srv.SiteProcess(root, self.port, cgi=os.environ.get("HORLIX_UPDATE_CGI"))
                 server = srv.make_server(root, self.port, handler=handler, log_file=None)
                 return srv.ServerThread(server)
             except OSError as e:

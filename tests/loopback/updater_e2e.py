@@ -259,7 +259,7 @@ def main():
     try:
         site, port = lb.loopback_site()
         with lb.PortLock(port) as lock:
-            lb.log("updater case %s against %s" % (name, site))
+            lb.log("updater case %s against %s%s" % (name, site, " (Apache httpd)" if lb.APACHE else ""))
             CASES[name](Run(lock, site))
     except lb.Skip as e:
         lb.log("SKIPPED:", e)
