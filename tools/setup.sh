@@ -16,7 +16,8 @@ set -euo pipefail
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-tools
           wine wine64 xvfb xauth x11-utils python3 openssl libssl-dev tzdata
           clang libclang-rt-14-dev
-          nsis fp-utils zlib1g-dev)
+          nsis fp-utils zlib1g-dev
+          apache2 apache2-utils)
 
 export DEBIAN_FRONTEND=noninteractive
 uid=${HORLIX_UID:-$(id -u)}   # HORLIX_UID: only to try the non-root messages as root
@@ -66,6 +67,11 @@ else
     echo "Installing: ${missing[*]}"
     apt_update_once
     apt-get install -y -q --no-install-recommends "${missing[@]}"
+    # The package may start the system's own Apache (port 80); the site tests
+    # and bench/site run httpd of their own, so none is left running.
+    if [[ " ${missing[*]} " == *" apache2 "* ]]; then
+      apache2ctl stop >/dev/null 2>&1 || true
+    fi
   fi
   if [ -n "$tz_version" ]; then
     echo "Installing tzdata $tz_version (IANA $want_tz, the release of resources/horlixtz.ini; was ${have_tz:-none})"

@@ -16,7 +16,8 @@
 // Every answer carries "Cache-Control: no-store": the programs fetch through
 // WinINet without cache flags, so a cacheable answer could come back stale.
 //
-// One process per request: no heap, no iostreams, nothing to start up.
+// One process per request: plain C library calls, no iostreams, nothing to
+// set up before the answer.
 
 #include <cstdio>
 #include <cstdlib>
