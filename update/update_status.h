@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
-// Version 1.6.5.0, its four digits written together.
-constexpr uint32_t kProgramVersion = 1650;
+#include "horlix_version.h"
+
+// The version's four parts written together (1650 for 1.6.5.0).
+constexpr uint32_t kProgramVersion = HORLIX_VERSION_NUMBER;
 
 constexpr const char* kUpdateStatusTexts[3] = {
     "Horlix is up to date",

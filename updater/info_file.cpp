@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "horlix_version.h"
+
 namespace {
 
 // Where key's value starts in the first len bytes of text, or nullptr.
@@ -70,7 +72,8 @@ const char* ReadInstallerInfo(const char* text, InstallerInfo* info) {
   const char* signedEnd = text + signedLen;
 
   info->exever = ReadNumber(FindValue(text, signedLen, "exever="));
-  if (info->exever <= 1600) return "New version is older than current version";
+  // Only a newer release is taken: a genuine older one would be a downgrade.
+  if (info->exever <= HORLIX_VERSION_NUMBER) return "New version is older than current version";
   info->size = ReadNumber(FindValue(text, signedLen, "size="));
   if (info->size < 0) info->size = 0;
   ReadText(FindValue(text, signedLen, "url="), signedEnd, info->url, sizeof info->url);

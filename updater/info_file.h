@@ -8,7 +8,8 @@
 //   sig=<hex digits>       RSA signature over BlockDigest of all text
 //                          before the first "#"
 //
-// The text must begin with "exever=". exever, size, url and dig are taken
+// The text must begin with "exever=", and exever must be above the program's
+// own version number (HORLIX_VERSION_NUMBER). exever, size, url and dig are taken
 // from the signed text only, so nothing that the signature does not cover can
 // supply them; sig is taken from the text after the "#".
 #pragma once

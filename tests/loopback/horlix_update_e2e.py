@@ -582,7 +582,8 @@ def scenario_upgrade():
             digest = lb.kbref.block_digest(installer).hex().encode()
             for what, data in (
                     ("a signature by another key", lb.signed_info(signed_fields(), other_key)),
-                    ("exever=1600", lb.signed_info(signed_fields(1600))),
+                    ("exever= the program's own version",
+                     lb.signed_info(signed_fields(lb.program_version()))),
                     ("an info file not beginning with exever=",
                      lb.signed_info(b" " + signed_fields())),
                     ("a dig= appended after the signature",

@@ -13,6 +13,7 @@ server/horlix-site and HORLIX_UPDATE_CGI instead of the reference server).
 import errno
 import fcntl
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -71,6 +72,20 @@ def loopback_site():
     except OSError:
         raise Skip("no %s: the Windows tree is not built" % path)
     return site, int(site.rsplit(":", 1)[1])
+
+
+def program_version():
+    """The programs' own version number (1650 for 1.6.5.0) as the Windows tree
+    was configured with it."""
+    path = os.path.join(BIN, os.pardir, "generated", "horlix_version.h")
+    try:
+        with open(path) as f:
+            m = re.search(r"^#define HORLIX_VERSION_NUMBER (\d+)$", f.read(), re.M)
+    except OSError:
+        raise Skip("no %s: the Windows tree is not configured" % path)
+    if m is None:
+        raise Failure("%s names no HORLIX_VERSION_NUMBER" % path)
+    return int(m.group(1))
 
 
 def wine_env():

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "horlix_version.h"
 #include "updater/info_file.h"
 
 namespace {
@@ -37,6 +38,29 @@ TEST(InstallerInfo, ItemsAndTheirLimits) {
   EXPECT_EQ(std::strlen(info.dig), 63u);
   EXPECT_STREQ(info.sig, "AB");
   EXPECT_EQ(info.signedLength, text.find('#'));
+}
+
+TEST(InstallerInfo, OnlyVersionsAboveTheProgramsOwnPass) {
+  const struct {
+    const char* what;
+    int32_t exever;
+    bool passes;
+  } cases[] = {
+      {"the next version", HORLIX_VERSION_NUMBER + 1, true},
+      {"the program's own version", HORLIX_VERSION_NUMBER, false},
+      {"one below it", HORLIX_VERSION_NUMBER - 1, false},
+      {"an old release above 1600", 1601, false},
+  };
+  for (const auto& c : cases) {
+    InstallerInfo info;
+    const std::string text = "exever=" + std::to_string(c.exever) + "\nsize=1\n#sig=00";
+    const char* reason = ReadInstallerInfo(text.c_str(), &info);
+    if (c.passes) {
+      EXPECT_EQ(reason, nullptr) << c.what;
+    } else {
+      EXPECT_STREQ(reason, "New version is older than current version") << c.what;
+    }
+  }
 }
 
 }  // namespace

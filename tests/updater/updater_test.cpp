@@ -9,6 +9,7 @@
 #include <string>
 
 #include "bignum/block_digest.h"
+#include "horlix_version.h"
 #include "tools/sign/info_file.h"
 #include "tools/sign/sign_key.h"
 #include "updater/updater.h"
@@ -179,17 +180,22 @@ TEST_F(UpdaterTest, ShortInstallerIsRefused) {
 
 TEST_F(UpdaterTest, OldVersionsAndBadStartsAreRefused) {
   const std::string body = "size=1\nurl=x\ndig=00\n";
-  site_.pages[kInfoUrl] = Sign("exever=1600\n" + body, key_);
-  ExpectCancelled("New version is older than current version");
+  // Genuinely signed, but not newer than the program itself.
+  for (const int version : {HORLIX_VERSION_NUMBER, HORLIX_VERSION_NUMBER - 1, 1600}) {
+    site_ = FakeSite{};
+    site_.pages[kInfoUrl] = Sign("exever=" + std::to_string(version) + "\n" + body, key_);
+    ExpectCancelled("New version is older than current version");
+    EXPECT_EQ(site_.fetches, 1) << version;
+  }
   site_ = FakeSite{};
   site_.pages[kInfoUrl] = Sign(" exever=1651\n" + body, key_);
   ExpectCancelled("Invalid download");
   site_ = FakeSite{};
   site_.pages[kInfoUrl] = "";
   ExpectCancelled("Invalid download");
-  // 1601 passes the version test and stops at the (missing) signature.
+  // The next version passes the version test and stops at the (missing) signature.
   site_ = FakeSite{};
-  site_.pages[kInfoUrl] = "exever=1601\n" + body;
+  site_.pages[kInfoUrl] = "exever=" + std::to_string(HORLIX_VERSION_NUMBER + 1) + "\n" + body;
   ExpectCancelled("Signature is invalid");
 }
 

@@ -8,11 +8,12 @@
 #include <cstdint>
 
 #include "clocks/clock_list.h"
+#include "horlix_version.h"
 #include "tz/wall_clock.h"
 
 // Marks a file as a Horlix settings file (the name of the instance mutex).
 constexpr const char* kSettingsFileSignature = "7D3A91C4-2E6B-4F08-9C15-A4B2E0D6F371";
-constexpr int32_t kProgramVersionNumber = 1650;
+constexpr int32_t kProgramVersionNumber = HORLIX_VERSION_NUMBER;
 constexpr size_t kImportQuestionChars = 1344;
 
 enum SettingsFileWrite { kFileWritten = 0, kFileNotCreated = 1, kFileWriteFailed = 2 };
