@@ -1,42 +1,126 @@
 #!/usr/bin/env bash
-# Cuts a release: builds everything (tools/setup.sh), then writes dist/ with
-# the installer, the portable zip of the program folder and the signed
-# installer information file (tools/make_dist.sh).
+# Cuts a release: checks the maker's key and addresses, builds the release in
+# a tree of its own, proves the result and only then writes DIR with the
+# installer, the portable zip of the program folder, the signed installer
+# information file and SHA256SUMS.
 #
-#   ./release.sh [--url INSTALLER_URL] [--key KEY.pem] [--out DIR] [--publish ROOT]
+#   ./release.sh --key KEY.pem --site URL [--update-server URL] [--url URL]
+#                [--out DIR] [--publish ROOT]
 #
+# --key: the maker's RSA-1024 private key (PEM, unencrypted, exponent 65537).
+#        The updater is built to trust its public half, derived here; the
+#        development key of tools/devkey is refused.
+# --site: the maker's web site, http://HOST[:PORT] (the About box, the
+#        browser links, where horlixupdater fetches the info file); also the
+#        update server unless --update-server names another.
 # --url: where the installer will be offered for download (the info file's
-#        "url="); default: the web site's /horlix/horlix-VERSION-setup.exe
-# --key: the RSA-1024 private key to sign with; default the development key
-#        tools/devkey/horlix-dev-private.pem, which only development builds
-#        trust. A real release also builds with the matching public key:
-#        HORLIX_CMAKE_ARGS=-DHORLIX_PUBLIC_KEY_FILE=modulus.txt ./release.sh ...
+#        "url="); default: SITE/horlix/horlix-VERSION-setup.exe
 # --out: the output folder, default dist
 # --publish: also put the release (installer, signed info file, the shipped
 #        zone data file) into the folder ROOT that server/horlix-update-server
 #        serves, with tools/horlix-publish
+#
+# The release trees are build/release/windows and build/release/native
+# (HORLIX_RELEASE_BUILD chooses another folder); the development trees keep
+# the development key. Exit status 0 on success, 1 on a refused key or
+# address or a failed build or proof (nothing written), 2 on bad usage.
 set -euo pipefail
 cd "$(dirname "$0")"
-url= key=tools/devkey/horlix-dev-private.pem out=dist publish=
+usage() {
+  echo "usage: $0 --key KEY.pem --site URL [--update-server URL] [--url URL] [--out DIR] [--publish ROOT]" >&2
+  exit 2
+}
+fail() {
+  echo "release: $*" >&2
+  exit 1
+}
+key= site= server= url= out=dist publish=
 while [ $# -gt 0 ]; do
+  [ $# -ge 2 ] || usage
   case "$1" in
-    --url) url=$2; shift 2 ;;
-    --key) key=$2; shift 2 ;;
-    --out) out=$2; shift 2 ;;
-    --publish) publish=$2; shift 2 ;;
-    *) echo "usage: $0 [--url INSTALLER_URL] [--key KEY.pem] [--out DIR] [--publish ROOT]" >&2
-       exit 2 ;;
+    --key) key=$2 ;;
+    --site) site=$2 ;;
+    --update-server) server=$2 ;;
+    --url) url=$2 ;;
+    --out) out=$2 ;;
+    --publish) publish=$2 ;;
+    *) usage ;;
   esac
+  shift 2
 done
-HORLIX_XVFB_PID=
-. tools/setup.sh
-[ -n "$HORLIX_XVFB_PID" ] && kill "$HORLIX_XVFB_PID" 2>/dev/null || true
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
-site=$(sed -n 's/^HORLIX_WEB_SITE:STRING=//p' build/windows/CMakeCache.txt)
+[ -n "$key" ] && [ -n "$site" ] || usage
+[ -n "$server" ] || server=$site
+command -v openssl >/dev/null && command -v python3 >/dev/null ||
+  fail "openssl and python3 are needed to check the key (apt-get install openssl python3)"
+
+# The addresses the programs are built for.
+python3 tools/check_release.py address --site "$site" || exit 1
+python3 tools/check_release.py address --update-server "$server" || exit 1
+[ -z "$url" ] || python3 tools/check_release.py address --url "$url" --path || exit 1
+
+# The key: an unencrypted RSA private key of 1024 bits, exponent 65537.
+[ -e "$key" ] || fail "no key file $key"
+[ -f "$key" ] && [ -r "$key" ] || fail "cannot read the key file $key"
+if ! openssl pkey -in "$key" -passin pass: -noout 2>/dev/null; then
+  if grep -q "ENCRYPTED" "$key"; then
+    fail "$key is encrypted: horlix-sign needs the key unencrypted (keep it on an encrypted volume instead)"
+  elif grep -q "PUBLIC KEY-----" "$key"; then
+    fail "$key holds only a public key: the release is signed with the private key"
+  fi
+  fail "$key is not a private key in PEM form"
+fi
+modulus=$(openssl rsa -in "$key" -passin pass: -noout -modulus 2>/dev/null) ||
+  fail "$key is not an RSA key"
+modulus=${modulus#Modulus=}
+[ ${#modulus} -eq 256 ] && [[ $modulus =~ ^[89A-F] ]] ||
+  fail "$key is not a 1024-bit RSA key (its modulus has ${#modulus} hexadecimal digits)"
+openssl rsa -in "$key" -passin pass: -noout -text 2>/dev/null | grep -q "^publicExponent: 65537 " ||
+  fail "$key does not have the public exponent 65537"
+dev_modulus=$(sed 's/^Modulus=//' tools/devkey/horlix-dev-modulus.txt | tr -d ' \r\n' | tr a-f A-F)
+[ "$modulus" != "$dev_modulus" ] ||
+  fail "$key is the development key of tools/devkey: its private half is published in the repository," \
+       "so anyone could sign updates for a release that trusts it"
+
+# The release trees, configured with the key's modulus and the addresses.
+. tools/packages.sh
+tree=${HORLIX_RELEASE_BUILD:-build/release}
+mkdir -p "$tree"
+tree=$(cd "$tree" && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+# The modulus file is public: rewritten only when it changes.
+echo "Modulus=$modulus" > "$tree/release-modulus.txt.new"
+if cmp -s "$tree/release-modulus.txt.new" "$tree/release-modulus.txt"; then
+  rm "$tree/release-modulus.txt.new"
+else
+  mv "$tree/release-modulus.txt.new" "$tree/release-modulus.txt"
+fi
+config=(-DCMAKE_BUILD_TYPE=Release -DHORLIX_WERROR=ON -DHORLIX_PUBLIC_KEY_FILE="$tree/release-modulus.txt"
+        -DHORLIX_WEB_SITE="$site" -DHORLIX_UPDATE_SERVER="$server")
+cmake -S . -B "$tree/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake "${config[@]}" >/dev/null
+cmake --build "$tree/windows" -j"$jobs" --target horlix_installer
+cmake -S . -B "$tree/native" -DHORLIX_SANITIZERS=OFF "${config[@]}" >/dev/null
+cmake --build "$tree/native" -j"$jobs" --target horlix-sign
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$tree/windows/CMakeCache.txt")
 [ -n "$url" ] || url="$site/horlix/horlix-$version-setup.exe"
-tools/make_dist.sh build/windows build/native "$out" "$url" "$key"
+stage="$tree/dist"
+rm -rf "$stage"
+tools/make_dist.sh "$tree/windows" "$tree/native" "$stage" "$url" "$key"
+(cd "$stage" && sha256sum -- * > SHA256SUMS)
+
+# The proof: the shipped updater trusts exactly this key, and the info file
+# verifies with its public half.
+openssl rsa -in "$key" -passin pass: -pubout -out "$tree/release-public.pem" 2>/dev/null
+python3 tools/check_release.py build "$tree/windows/program/Horlix/horlixupdater.exe" "$modulus" \
+    "$dev_modulus" "$stage/horlixquicki-sig.txt" "$tree/release-public.pem" ||
+  fail "the built release does not prove out; nothing was written to $out"
+
+mkdir -p "$out"
+cp -- "$stage"/* "$out/"
+echo "release: version $version for $site in $out:"
+ls -l "$out"
 if [ -n "$publish" ]; then
   tools/horlix-publish --root "$publish" --zone-file resources/horlixtz.ini \
       --installer "$out/horlix-$version-setup.exe" --version "$(echo "$version" | tr -d .)" \
-      --key "$key" --url "$url" --sign-tool build/native/bin/horlix-sign
+      --key "$key" --url "$url" --sign-tool "$tree/native/bin/horlix-sign"
 fi

@@ -114,8 +114,8 @@ def windows_path(path):
 
 
 def program_copy(name):
-    """A copy of a Windows program from the build tree: a build running
-    meanwhile may relink the original."""
+    """A copy of a Windows program from the build tree (or of the program at
+    the path name): a build running meanwhile may relink the original."""
     exe = os.path.join(BIN, name)
     if not os.path.isfile(exe):
         raise Skip("%s is not built" % exe)
@@ -123,7 +123,7 @@ def program_copy(name):
         raise Skip("wine is not installed")
     folder = os.path.join(WORK, "bin")
     os.makedirs(folder, exist_ok=True)
-    copy = os.path.join(folder, name)
+    copy = os.path.join(folder, os.path.basename(name))
     shutil.copy2(exe, copy)
     return copy
 
@@ -131,10 +131,11 @@ def program_copy(name):
 class PortLock:
     """Holds the loopback port for one scenario: a lock file against other
     runs of this tree, then a server bound to the port (waiting while
-    something else holds it)."""
+    something else holds it). bind: the address the server listens on."""
 
-    def __init__(self, port, seconds=180):
+    def __init__(self, port, seconds=180, bind="127.0.0.1"):
         self.port = port
+        self.bind = bind
         self.seconds = seconds
         self.lock = None
 
@@ -157,7 +158,8 @@ class PortLock:
             try:
                 if APACHE and handler is srv.UpdateHandler:
                     return srv.SiteProcess(root, self.port, cgi=os.environ.get("HORLIX_UPDATE_CGI"))
-                server = srv.make_server(root, self.port, handler=handler, log_file=None)
+                server = srv.make_server(root, self.port, bind=self.bind, handler=handler,
+                                         log_file=None)
                 return srv.ServerThread(server)
             except OSError as e:
                 if e.errno != errno.EADDRINUSE or time.time() > end:

@@ -40,12 +40,12 @@ def cancelled(reason):
 class Run:
     """One scenario: the site, the release folder, the output file."""
 
-    def __init__(self, port_lock, site):
+    def __init__(self, port_lock, site, program="horlixupdater-loopback.exe"):
         self.lock = port_lock
         self.site = site
         self.env = lb.wine_env()
         lb.prepare_wine(self.env)
-        self.exe = lb.program_copy("horlixupdater-loopback.exe")
+        self.exe = lb.program_copy(program)
         self.root = lb.fresh_folder("release")
         self.out_dir = lb.fresh_folder("out")
         self.output = os.path.join(self.out_dir, "horlixquicki-Ab3dE6gH.exe")
@@ -94,7 +94,7 @@ class Run:
         requests = []
         if running is not None:
             for line in running.server.log_lines:
-                m = re.match(r'^\S+ 127\.0\.0\.1 "GET (\S+)" (\d+) \S+ "(.*)"$', line)
+                m = re.match(r'^\S+ \S+ "GET (\S+)" (\d+) \S+ "(.*)"$', line)
                 if m is None:
                     raise lb.Failure("unexpected log line %r" % line)
                 requests.append((m.group(1), int(m.group(2)), m.group(3)))

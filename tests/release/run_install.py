@@ -19,8 +19,10 @@ skipped (nothing built, or no display).
 """
 
 import fcntl
+import hashlib
 import os
 import shutil
+import socket
 import subprocess
 import sys
 import time
@@ -43,6 +45,7 @@ from e2e import Failure, check, check_equal, drive, log, text_of, words  # noqa:
 sys.path.insert(0, os.path.join(SOURCE, "tests", "loopback"))
 import loopback as lb  # noqa: E402
 import horlix_update_e2e as update_dialog  # noqa: E402
+import updater_e2e  # noqa: E402
 
 PREFIX = e2e.PREFIX                      # WORK/wineprefix, the scenario's prefix
 TEMPLATE = os.path.join(WORK, "pristine")  # made once, never run in
@@ -515,10 +518,108 @@ def scenario_full_upgrade():
     log("  (the whole upgrade took %.1f s)" % (time.time() - started))
 
 
+# ---------------------------------------------------------------- release.sh
+
+def own_address():
+    """An address of this machine that is not loopback (release.sh refuses
+    loopback sites), or None."""
+    done = subprocess.run(["hostname", "-I"], capture_output=True, text=True, check=False)
+    for address in done.stdout.split():
+        if "." in address and not address.startswith("127."):
+            return address
+    return None
+
+
+def release_sh(tree, *args):
+    """Runs ./release.sh with its release trees in tree; (exit status, stderr)."""
+    started = time.time()
+    done = subprocess.run([os.path.join(SOURCE, "release.sh")] + list(args), capture_output=True,
+                          env=dict(os.environ, HORLIX_RELEASE_BUILD=tree), stdin=subprocess.DEVNULL,
+                          timeout=600, check=False)
+    err = done.stderr.decode("latin-1")
+    log("  release.sh %s: exit status %d after %.1f s%s" % (
+        " ".join(args), done.returncode, time.time() - started,
+        (", " + err.strip().split("\n")[-1]) if done.returncode else ""))
+    return done.returncode, err
+
+
+def scenario_release_script():
+    """./release.sh refuses to run without a key and with the development key
+    (under any name), writing nothing; with a key made here it builds a
+    release in a tree of its own, whose updater, run against a web site at
+    this machine's own address, takes a newer release signed with that key
+    and refuses the same release signed with the development key."""
+    address = own_address()
+    if address is None:
+        raise lb.Skip("this machine has no address besides loopback")
+    with socket.socket() as s:
+        s.bind((address, 0))
+        port = s.getsockname()[1]
+    site = "http://%s:%d" % (address, port)
+    key = os.path.join(WORK, "release-key.pem")
+    lb.openssl("genrsa", "-out", key, "1024")
+    renamed = os.path.join(WORK, "maker.pem")
+    shutil.copy(lb.DEV_KEY, renamed)
+    refused_tree = os.path.join(WORK, "release-refused")
+    out = os.path.join(WORK, "release-dist")
+    for path in (refused_tree, out):
+        shutil.rmtree(path, ignore_errors=True)
+    for what, args, status, says in (
+            ("no key", ["--site", site], 2, "usage: "),
+            ("no site", ["--key", key], 2, "usage: "),
+            ("the development key", ["--key", lb.DEV_KEY, "--site", site], 1, "development key"),
+            ("a renamed copy of the development key", ["--key", renamed, "--site", site], 1,
+             "development key"),
+            ("an example site", ["--key", key, "--site", "http://horlix.example"], 1, "example"),
+            ("a loopback update server", ["--key", key, "--site", site,
+                                          "--update-server", "http://127.0.0.1:8080"], 1, "loopback")):
+        code, err = release_sh(refused_tree, *args, "--out", out)
+        check_equal(code, status, "release.sh with %s: exit status" % what)
+        check(says in err, "with %s it says why: %r" % (what, err.strip()))
+        check(not os.path.exists(out) and not os.path.exists(refused_tree),
+              "with %s nothing is built or written" % what)
+
+    dev_tree = [os.path.join(BUILD, "CMakeCache.txt"), os.path.join(BUILD, "bin", "horlixupdater.exe")]
+    before = [os.stat(p).st_mtime_ns for p in dev_tree]
+    tree = os.path.join(WORK, "release-build")
+    root = lb.fresh_folder("release-site")
+    code, _ = release_sh(tree, "--key", key, "--site", site, "--out", out, "--publish", root)
+    check_equal(code, 0, "release.sh with a key made here: exit status")
+    check_equal([os.stat(p).st_mtime_ns for p in dev_tree], before,
+                "the development Windows tree was neither configured nor built again")
+    setup = "horlix-%s-setup.exe" % VERSION
+    names = sorted(os.listdir(out))
+    check_equal(names, sorted(["SHA256SUMS", setup, "horlix-%s-portable.zip" % VERSION,
+                               "horlixquicki-sig.txt"]), "the release's files")
+    with open(os.path.join(out, "SHA256SUMS")) as f:
+        sums = sorted(f.read().split("\n")[:-1])
+    check_equal(sums, sorted("%s  %s" % (hashlib.sha256(lb.read(os.path.join(out, n))).hexdigest(), n)
+                             for n in names if n != "SHA256SUMS"), "SHA256SUMS")
+
+    # The release's own updater: a newer release signed with the key is taken,
+    # the same fields signed with the development key are not.
+    os.environ["HORLIX_WINEPREFIX"] = PREFIX
+    run = updater_e2e.Run(lb.PortLock(port, bind=address), site,
+                          os.path.join(tree, "windows", "program", "Horlix", "horlixupdater.exe"))
+    run.root = root
+    run.installer = lb.read(os.path.join(out, setup))
+    run.installer_url = "%s/horlix/%s" % (site, setup)
+    with run.lock:
+        run.set_info(lb.signed_info(updater_e2e.fields(run), key))
+        rc, stdout, stderr, requests = run.run(expect_key=False)
+        check_equal((rc, stdout, stderr), (0, updater_e2e.crlf(b"".join(updater_e2e.STEPS)), b""),
+                    "the release's updater takes a newer release signed with the key")
+        check(lb.read(run.output) == run.installer, "and writes the installer")
+        run.set_info(lb.signed_info(updater_e2e.fields(run), lb.DEV_KEY))
+        run.check_refused(run.run(), updater_e2e.INFO_STEPS, b"Signature is invalid",
+                          [(updater_e2e.INFO_PATH, "Horlixupdater")])
+
+
 SCENARIOS = {
     "install": scenario_install,
     "upgrade_running": scenario_upgrade_running,
     "full_upgrade": scenario_full_upgrade,
+    "release_script": scenario_release_script,
 }
 
 

@@ -1,0 +1,120 @@
+#!/usr/bin/env python3
+"""Checks for release.sh: the addresses a release is built for, and the
+proof of the built release before it is written out.
+
+Usage: check_release.py address WHAT URL [--path]
+       check_release.py build UPDATER.exe MODULUS DEV_MODULUS INFO_FILE PUBLIC.pem
+
+address: URL must be http:// or https:// with a host (and a port), without a
+path unless --path is given; example and reserved names (*.example,
+example.com/.net/.org and their subdomains, *.test, *.invalid, localhost)
+and loopback addresses (127.0.0.0/8, ::1) are refused: a release built for
+them would never find its maker's web site.
+
+build: MODULUS and DEV_MODULUS are hexadecimal (as `openssl rsa -noout -modulus`
+prints them, with or without "Modulus="). Checks that the updater carries
+MODULUS as its built-in key (128 bytes, most significant first, followed by
+the exponent bytes 01 00 01, as generated/horlix_public_key.cpp lays it out)
+and not DEV_MODULUS, and that OpenSSL, with the key's public half
+PUBLIC.pem, recovers from the info file's signature the DigestInfo header
+followed by the block digest of the file's signed text (everything before
+the first "#"), computed by the project's reference model.
+Exit status 0 when all holds, 1 with a one-line reason otherwise.
+"""
+
+import ipaddress
+import os
+import re
+import subprocess
+import sys
+import urllib.parse
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.realpath(__file__))),
+                                "tests", "bignum"))
+import kbref  # noqa: E402
+
+DIGEST_INFO = bytes.fromhex("3020300c06082a864886f70d020505000410")
+EXPONENT = bytes([1, 0, 1])
+
+
+RESERVED_NAMES = ("example", "example.com", "example.net", "example.org", "test", "invalid",
+                  "localhost")
+
+
+def address_problem(what, url, path_allowed):
+    try:
+        parts = urllib.parse.urlsplit(url)
+        parts.port  # a port that is not a number raises here
+    except ValueError:
+        parts = None
+    if (parts is None or parts.scheme not in ("http", "https") or not parts.hostname or
+            parts.query or parts.fragment or "@" in parts.netloc or
+            (parts.path and not path_allowed) or (path_allowed and not parts.path)):
+        form = "http://HOST[:PORT]/PATH" if path_allowed else \
+            "http://HOST[:PORT] without a path or final slash"
+        return "%s must be %s: %r" % (what, form, url)
+    host = parts.hostname.rstrip(".")
+    if any(host == name or host.endswith("." + name) for name in RESERVED_NAMES):
+        return "%s %s names an example or reserved host, not the maker's own" % (what, url)
+    try:
+        address = ipaddress.ip_address(host)
+    except ValueError:
+        address = None
+    if address is not None and (address.is_loopback or
+                                getattr(address, "ipv4_mapped", None) and
+                                address.ipv4_mapped.is_loopback):
+        return "%s %s is a loopback address, which no user's computer reaches the maker at" % (
+            what, url)
+    return None
+
+
+def modulus_bytes(text):
+    return bytes.fromhex(re.sub(r"^modulus=", "", text.strip().lower()))
+
+
+def check(updater, modulus, dev_modulus, info_path, public_pem):
+    with open(updater, "rb") as f:
+        program = f.read()
+    key = modulus_bytes(modulus)
+    if len(key) != 128:
+        return "the modulus is not 128 bytes long"
+    if program.count(key + EXPONENT) != 1:
+        return "%s does not carry the release key (modulus, then 01 00 01) exactly once" % updater
+    if modulus_bytes(dev_modulus) in program:
+        return "%s carries the development key" % updater
+    with open(info_path, "rb") as f:
+        info = f.read()
+    signed, hash_, rest = info.partition(b"#")
+    sig = re.search(rb"sig=([0-9a-fA-F]+)", rest)
+    if not hash_ or sig is None:
+        return "%s has no signature after a \"#\"" % info_path
+    sig_path = info_path + ".sig"
+    with open(sig_path, "wb") as f:
+        f.write(bytes.fromhex(sig.group(1).decode()))
+    try:
+        done = subprocess.run(["openssl", "pkeyutl", "-verifyrecover", "-pubin", "-inkey", public_pem,
+                               "-in", sig_path], capture_output=True, check=False)
+    finally:
+        os.remove(sig_path)
+    if done.returncode != 0 or done.stdout != DIGEST_INFO + kbref.block_digest(signed):
+        return "the signature of %s does not verify with the key's public half" % info_path
+    return None
+
+
+def main():
+    args = sys.argv[1:]
+    if len(args) in (3, 4) and args[0] == "address" and args[3:] in ([], ["--path"]):
+        reason = address_problem(args[1], args[2], args[3:] == ["--path"])
+    elif len(args) == 6 and args[0] == "build":
+        reason = check(*args[1:])
+    else:
+        print(__doc__, file=sys.stderr)
+        return 2
+    if reason is not None:
+        print("release: %s" % reason, file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
