@@ -694,6 +694,8 @@ def scenario_countdown_calendar():
 STATUS_TEXTS = ["", "ATTENTION: an updated time zone file is available.",
                 "ATTENTION: a newer version of Horlix is available."]
 RED_TEXT, LINK_BLUE = "0000FF", "CC0000"
+# In place of the maker's notice in a build that trusts the development key.
+DEVELOPMENT_NOTICE = "This is a development build: its updates are signed with a published key."
 
 
 def scenario_about():
@@ -710,6 +712,7 @@ def scenario_about():
         check("Horlix World Time Utility" in statics and "Version:" in statics,
               "status %d: the name and the version label" % status)
         check_equal(c[1152]["text"], "1, 6, 5, 0", "the version")
+        check_equal(c[1157]["text"], DEVELOPMENT_NOTICE, "the development build says what it is")
         check(re.fullmatch(r"\[(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ \d]\d \d{4} "
                            r"\d\d:\d\d:\d\d\] ", c[1153]["text"]) is not None,
               "the build time %r" % c[1153]["text"])

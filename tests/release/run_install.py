@@ -596,6 +596,12 @@ def scenario_release_script():
     check_equal(sums, sorted("%s  %s" % (hashlib.sha256(lb.read(os.path.join(out, n))).hexdigest(), n)
                              for n in names if n != "SHA256SUMS"), "SHA256SUMS")
 
+    # Its About box shows the maker's notice, the development tree's says what it is.
+    notice = b"This is a development build"
+    check(notice in lb.read(os.path.join(BUILD, "bin", "horlix.exe")) and
+          notice not in lb.read(os.path.join(tree, "windows", "program", "Horlix", "horlix.exe")),
+          "only the development build's horlix.exe carries the development build's notice")
+
     # The release's own updater: a newer release signed with the key is taken,
     # the same fields signed with the development key are not.
     os.environ["HORLIX_WINEPREFIX"] = PREFIX

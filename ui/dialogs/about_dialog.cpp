@@ -27,6 +27,11 @@ struct AboutState {
 
 AboutState gAbout;
 
+#ifdef HORLIX_DEVELOPMENT_KEY
+constexpr char kDevelopmentBuildNotice[] =
+    "This is a development build: its updates are signed with a published key.";
+#endif
+
 // The address without its scheme, the web link's caption.
 const char* WithoutScheme(const char* address) {
   const char* rest = std::strstr(address, "://");
@@ -35,6 +40,11 @@ const char* WithoutScheme(const char* address) {
 
 void OnAboutInit(HWND dialog) {
   gAbout.window = dialog;
+#ifdef HORLIX_DEVELOPMENT_KEY
+  // Anyone can sign an update that this build takes: say so in place of
+  // the maker's notice.
+  SetDlgItemTextA(dialog, IDC_ABOUT_NOTICE, kDevelopmentBuildNotice);
+#endif
   char build[64];
   std::snprintf(build, sizeof build, "[%s %s] ", __DATE__, __TIME__);
   SetDlgItemTextA(dialog, IDC_ABOUT_BUILD, build);
