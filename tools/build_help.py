@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Compiles the help file horlix.chm and mends its context topics.
 
-Usage: build_help.py SOURCE_DIR WORK_DIR OUTPUT.chm
+Usage: build_help.py SOURCE_DIR WORK_DIR OUTPUT.chm VERSION
 
 Copies the help project of SOURCE_DIR (horlix.hhp and the files it names)
-into WORK_DIR, compiles it there with chmcmd (fp-utils), whose messages go to
+into WORK_DIR, with "@HORLIX_VERSION@" in the pages replaced by VERSION
+(the project's, such as 1.6.5.0), compiles it there with chmcmd (fp-utils), whose messages go to
 WORK_DIR/chmcmd.log, and writes the result to OUTPUT.chm.
 
 chmcmd (fp-utils 3.2) writes the topic of every [ALIAS] entry into the help
@@ -211,14 +212,19 @@ def project_files(hhp):
 
 
 def main():
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 5:
         print(__doc__)
         return 2
-    source, work, output = (os.path.abspath(a) for a in sys.argv[1:])
+    source, work, output = (os.path.abspath(a) for a in sys.argv[1:4])
     hhp = os.path.join(source, "horlix.hhp")
     os.makedirs(work, exist_ok=True)
     for name in project_files(hhp):
-        shutil.copy2(os.path.join(source, name), os.path.join(work, name))
+        with open(os.path.join(source, name), "rb") as f:
+            data = f.read()
+        if name.endswith(".html"):
+            data = data.replace(b"@HORLIX_VERSION@", sys.argv[4].encode("ascii"))
+        with open(os.path.join(work, name), "wb") as f:
+            f.write(data)
     compiled = os.path.join(work, "horlix.chm")
     if os.path.exists(compiled):
         os.remove(compiled)

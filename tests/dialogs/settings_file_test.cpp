@@ -146,7 +146,7 @@ TEST_F(SettingsFileTest, ExportWritesCommentsThenKeysInTheirOrder) {
       "; To restore use Right-click > Preferences > Import",
       "",
       "[Horlix]",
-      "Version=1650",
+      "Version=" + std::to_string(HORLIX_VERSION_NUMBER),
       "Created=2026-03-09T07:05:04Z",
       "URL=http://horlix.example/horlix/",
       "Guid=7D3A91C4-2E6B-4F08-9C15-A4B2E0D6F371",

@@ -15,6 +15,7 @@
 #include "clocks/registry.h"
 #include "clocks/settings.h"
 #include "clocks/zone_file.h"
+#include "horlix_version.h"
 #include "resources/resource.h"
 #include "tz/wall_clock.h"
 #include "ui/dialogs/dialogs.h"
@@ -125,7 +126,7 @@ class UpdateDialogTest : public ::testing::Test {
 TEST_F(UpdateDialogTest, OpensWithEveryFieldFilled) {
   Drive([](HWND dialog) {
     EXPECT_EQ(gPublished, dialog) << "published to the main window while open";
-    EXPECT_EQ(Text(dialog, IDC_UPDATE_VERSION), "1650");
+    EXPECT_EQ(Text(dialog, IDC_UPDATE_VERSION), std::to_string(HORLIX_VERSION_NUMBER));
     EXPECT_EQ(Text(dialog, IDC_UPDATE_LAST_CHECKED), "(not yet checked)");
     EXPECT_EQ(Text(dialog, IDC_UPDATE_STATUS), "Horlix is up to date");
     EXPECT_EQ(Text(dialog, IDC_UPDATE_CHECK), "Check Update Status");

@@ -61,10 +61,10 @@ def main():
         print("skipped: no openssl")
         return SKIP
     version = setup[len("horlix-"):-len("-setup.exe")]
-    with open(os.path.join(source, "resources", "horlix.rc")) as f:
-        rc = re.search(r"^FILEVERSION +(\d+), *(\d+), *(\d+), *(\d+)", f.read(), re.M)
+    with open(os.path.join(win, "generated", "horlix_version.h")) as f:
+        built = re.search(r'^#define HORLIX_VERSION_DOTTED "([^"]*)"', f.read(), re.M)
     try:
-        check(rc is not None and ".".join(rc.groups()) == version,
+        check(built is not None and built.group(1) == version,
               "the installer's version %s is the program's" % version)
         with tempfile.TemporaryDirectory() as tmp:
             out = os.path.join(tmp, "dist")

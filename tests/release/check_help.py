@@ -2,9 +2,11 @@
 """Checks the compiled help file horlix.chm against its sources, read back
 with chmls (fp-utils) as a black box.
 
-Usage: check_help.py HELP.chm HELP_SOURCE_DIR
+Usage: check_help.py HELP.chm HELP_SOURCE_DIR VERSION
 
-- every file of the project's [FILES] is in the help file, byte for byte;
+- every file of the project's [FILES] is in the help file, byte for byte
+  (pages with "@HORLIX_VERSION@" replaced by VERSION), and no page names
+  another version of the form N.N.N.N;
 - the contents file lists every page, and every page it lists is there;
 - every local link of every page names a page of the help file;
 - the help file's title is the project's;
@@ -96,10 +98,10 @@ def string_at(table, offset):
 
 
 def main():
-    if len(sys.argv) != 3:
+    if len(sys.argv) != 4:
         print(__doc__)
         return 2
-    chm, source = sys.argv[1], sys.argv[2]
+    chm, source, version = sys.argv[1:]
     if shutil.which("chmls") is None:
         print("skipped: chmls (fp-utils) is not installed")
         return SKIP
@@ -109,7 +111,7 @@ def main():
     sections = project(os.path.join(source, "horlix.hhp"))
     try:
         with tempfile.TemporaryDirectory() as tmp:
-            run_checks(chm, source, sections, tmp)
+            run_checks(chm, source, sections, tmp, version)
     except Failure as failure:
         print("FAILED:", failure)
         return 1
@@ -117,7 +119,7 @@ def main():
     return 0
 
 
-def run_checks(chm, source, sections, tmp):
+def run_checks(chm, source, sections, tmp, version):
     names = listing(chm)
     files = sections.get("FILES", [])
     pages = [f for f in files if f.endswith(".html")]
@@ -126,7 +128,12 @@ def run_checks(chm, source, sections, tmp):
         check("/" + name in names, "%s is in the help file" % name)
         with open(os.path.join(source, name), "rb") as f:
             want = f.read()
-        check(extract(chm, "/" + name, tmp) == want, "%s is stored unchanged" % name)
+        if name.endswith(".html"):
+            want = want.replace(b"@HORLIX_VERSION@", version.encode("ascii"))
+        stored = extract(chm, "/" + name, tmp)
+        check(stored == want, "%s is stored as written, with the version %s" % (name, version))
+        check(set(re.findall(rb"\b\d\.\d\.\d\.\d\b", stored)) <= {version.encode("ascii")},
+              "%s names no other version" % name)
 
     toc = extract(chm, "/" + option(sections, "Contents file"), tmp).decode("latin-1")
     listed = re.findall(r'<param name="Local" value="([^"]+)"', toc)

@@ -127,7 +127,7 @@ TEST_F(UpdateCheckTest, EachStatusIsStoredWithItsLinesRegistryAndBalloon) {
 TEST_F(UpdateCheckTest, TheQueryCarriesVersionAndZoneDataDate) {
   CheckWith("status=0");
   ASSERT_EQ(HttpScriptRequests(), 1);
-  EXPECT_EQ(HttpScriptUrl(0), kQueryStart + "xv=1650&zd=2026-11-30T09:15Z");
+  EXPECT_EQ(HttpScriptUrl(0), kQueryStart + "xv=" + std::to_string(HORLIX_VERSION_NUMBER) + "&zd=2026-11-30T09:15Z");
   EXPECT_STREQ(HttpScriptAgent(0), "Horlix");
   EXPECT_EQ(HttpScriptOpenHandles(), 0);
 }
@@ -136,7 +136,7 @@ TEST_F(UpdateCheckTest, WithoutAZoneDataFileTheQueryCarriesTheDefaultDate) {
   const std::string missing = folder_ + "\\none\\horlixtz.ini";
   CopyBounded(Paths.zoneFile, sizeof Paths.zoneFile, missing.c_str(), sizeof Paths.zoneFile - 1);
   CheckWith("status=0");
-  EXPECT_EQ(HttpScriptUrl(0), kQueryStart + "xv=1650&zd=0000-00-00T00:00Z");
+  EXPECT_EQ(HttpScriptUrl(0), kQueryStart + "xv=" + std::to_string(HORLIX_VERSION_NUMBER) + "&zd=0000-00-00T00:00Z");
 }
 
 TEST_F(UpdateCheckTest, BadRepliesEndInOneErrorLineAndChangeNothing) {
