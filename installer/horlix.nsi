@@ -79,7 +79,11 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_ABORTWARNING
 !define MUI_WELCOMEPAGE_TEXT "Setup will guide you through the installation of $(^NameDA).$\r$\n$\r$\n\
 $(^NameDA) runs on 64-bit Windows 7 with Service Pack 1 and on every later 64-bit Windows.$\r$\n$\r$\n$_CLICK"
-!define MUI_FINISHPAGE_RUN "$INSTDIR\horlix.exe"
+; "Start Horlix now" starts the program through Explorer, the user's own
+; shell, so that it runs with the user's normal rights and not elevated like
+; the installer (its settings belong in the user's own registry).
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION StartHorlixAsUser
 !define MUI_FINISHPAGE_RUN_TEXT "Start Horlix now"
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\horlix.chm"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the help file"
@@ -144,6 +148,10 @@ FunctionEnd
 !macroend
 !insertmacro CLOSE_HORLIX ""
 !insertmacro CLOSE_HORLIX "un."
+
+Function StartHorlixAsUser
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\horlix.exe"'
+FunctionEnd
 
 Function .onInit
   SetShellVarContext all

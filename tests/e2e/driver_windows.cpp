@@ -286,8 +286,14 @@ BOOL CALLBACK FindOtherMain(HWND window, LPARAM param) {
 
 }  // namespace
 
+namespace {
+void PrintParent(DWORD pid);  // below, with the other process queries
+}  // namespace
+
 // wait-other-window PID [SECONDS]: a visible HORLIX window of another process
-// than PID (the instance a restart started).
+// than PID (the instance a restart started): "window HWND PID" and the
+// "parent PID EXE" of its process.
+
 int CmdWaitOtherWindow(const Args& a) {
   long pid = 0;
   if (!IntArg(a, 1, &pid)) return 2;
@@ -297,6 +303,7 @@ int CmdWaitOtherWindow(const Args& a) {
     EnumWindows(FindOtherMain, reinterpret_cast<LPARAM>(&s));
     if (s.found != nullptr) {
       std::printf("window %p %lu\n", static_cast<void*>(s.found), ProcessOf(s.found));
+      PrintParent(ProcessOf(s.found));
       return 0;
     }
     Sleep(30);
@@ -848,6 +855,19 @@ DWORD ParentOf(DWORD pid) {
   return parent;
 }
 
+// "parent PID EXE" of a process ("?" for a parent that has ended; the PID
+// stays in the system's record).
+void PrintParent(DWORD pid) {
+  const DWORD parent = ParentOf(pid);
+  char parentImage[MAX_PATH] = "?";
+  if (parent == 0 || !ImageOf(parent, parentImage, sizeof parentImage)) {
+    Copy(parentImage, sizeof parentImage, "?");
+  }
+  char word[32];
+  std::snprintf(word, sizeof word, "parent %lu", static_cast<unsigned long>(parent));
+  PrintLine(word, parentImage);
+}
+
 // A window's caption as its record holds it (InternalGetWindowText), in the
 // ANSI code page; false when it has none.
 bool RecordedCaption(HWND window, char* out, size_t size) {
@@ -904,14 +924,7 @@ int CmdWaitCaption(const Args& a) {
   char image[MAX_PATH] = "?";
   if (!ImageOf(pid, image, sizeof image)) Copy(image, sizeof image, "?");
   PrintLine("image", image);
-  const DWORD parent = ParentOf(pid);
-  char parentImage[MAX_PATH] = "?";
-  if (parent == 0 || !ImageOf(parent, parentImage, sizeof parentImage)) {
-    Copy(parentImage, sizeof parentImage, "?");
-  }
-  char word[32];
-  std::snprintf(word, sizeof word, "parent %lu", static_cast<unsigned long>(parent));
-  PrintLine(word, parentImage);
+  PrintParent(pid);
   return 0;
 }
 

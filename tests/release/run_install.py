@@ -508,6 +508,11 @@ def scenario_full_upgrade():
             lines = drive("wait-other-window", old_pid, 60, timeout=90)
             new_pid = int(words(lines, "window")[0][1])
             check(new_pid != old_pid, "the new program's window is up (pid %d)" % new_pid)
+            # Started through Explorer, as the user, not by the elevated installer.
+            parent_pid, parent_image = text_of(lines, "parent").split(" ", 1)
+            check(int(parent_pid) != int(window[1]) and parent_image.lower() in ("explorer.exe", "?"),
+                  "the new program was started through Explorer, not by the installer (pid %s):"
+                  " parent %s %s" % (window[1], parent_pid, parent_image))
             drive("wait-ready", 60, timeout=90)
             drive("no-box", "HORLIX", 2)
             log("  ok: the new program started without a warning")
