@@ -25,7 +25,6 @@
 # the development key. Exit status 0 on success, 1 on a refused key or
 # address or a failed build or proof (nothing written), 2 on bad usage.
 set -euo pipefail
-cd "$(dirname "$0")"
 usage() {
   echo "usage: $0 --key KEY.pem --site URL [--update-server URL] [--url URL] [--out DIR] [--publish ROOT]" >&2
   exit 2
@@ -34,7 +33,7 @@ fail() {
   echo "release: $*" >&2
   exit 1
 }
-key= site= server= url= out=dist publish=
+key= site= server= url= out=$(dirname "$0")/dist publish=
 while [ $# -gt 0 ]; do
   [ $# -ge 2 ] || usage
   case "$1" in
@@ -50,6 +49,11 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$key" ] && [ -n "$site" ] || usage
 [ -n "$server" ] || server=$site
+# Paths are the caller's; the work happens in the source tree.
+key=$(realpath -m -- "$key")
+out=$(realpath -m -- "$out")
+[ -z "$publish" ] || publish=$(realpath -m -- "$publish")
+cd "$(dirname "$0")"
 command -v openssl >/dev/null && command -v python3 >/dev/null ||
   fail "openssl and python3 are needed to check the key (apt-get install openssl python3)"
 

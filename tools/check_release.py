@@ -25,6 +25,7 @@ Exit status 0 when all holds, 1 with a one-line reason otherwise.
 import ipaddress
 import os
 import re
+import socket
 import subprocess
 import sys
 import urllib.parse
@@ -59,7 +60,12 @@ def address_problem(what, url, path_allowed):
     try:
         address = ipaddress.ip_address(host)
     except ValueError:
-        address = None
+        # The short and numeric forms that the system's resolvers also take
+        # (127.1, 0x7f.0.0.1, 2130706433).
+        try:
+            address = ipaddress.ip_address(socket.inet_aton(host))
+        except OSError:
+            address = None
     if address is not None and (address.is_loopback or
                                 getattr(address, "ipv4_mapped", None) and
                                 address.ipv4_mapped.is_loopback):

@@ -565,6 +565,14 @@ def scenario_release_script():
     lb.openssl("genrsa", "-out", key, "1024")
     renamed = os.path.join(WORK, "maker.pem")
     shutil.copy(lb.DEV_KEY, renamed)
+    bad = {name: os.path.join(WORK, "bad-%s.pem" % name)
+           for name in ("encrypted", "public", "rsa2048", "ec", "exponent3")}
+    lb.openssl("genrsa", "-aes128", "-passout", "pass:secret", "-out", bad["encrypted"], "1024")
+    lb.openssl("rsa", "-in", key, "-pubout", "-out", bad["public"])
+    lb.openssl("genrsa", "-out", bad["rsa2048"], "2048")
+    lb.openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", bad["ec"])
+    lb.openssl("genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:1024",
+               "-pkeyopt", "rsa_keygen_pubexp:3", "-out", bad["exponent3"])
     refused_tree = os.path.join(WORK, "release-refused")
     out = os.path.join(WORK, "release-dist")
     for path in (refused_tree, out):
@@ -575,6 +583,12 @@ def scenario_release_script():
             ("the development key", ["--key", lb.DEV_KEY, "--site", site], 1, "development key"),
             ("a renamed copy of the development key", ["--key", renamed, "--site", site], 1,
              "development key"),
+            ("a missing key file", ["--key", key + ".none", "--site", site], 1, "no key file"),
+            ("an encrypted key", ["--key", bad["encrypted"], "--site", site], 1, "encrypted"),
+            ("a public key only", ["--key", bad["public"], "--site", site], 1, "only a public key"),
+            ("a 2048-bit key", ["--key", bad["rsa2048"], "--site", site], 1, "not a 1024-bit"),
+            ("an EC key", ["--key", bad["ec"], "--site", site], 1, "not an RSA key"),
+            ("the exponent 3", ["--key", bad["exponent3"], "--site", site], 1, "exponent 65537"),
             ("an example site", ["--key", key, "--site", "http://horlix.example"], 1, "example"),
             ("a loopback update server", ["--key", key, "--site", site,
                                           "--update-server", "http://127.0.0.1:8080"], 1, "loopback")):
