@@ -8,7 +8,8 @@ Usage: check_release.py address WHAT URL [--path]
 address: URL must be http:// or https:// with a host (and a port), without a
 path unless --path is given; example and reserved names (*.example,
 example.com/.net/.org and their subdomains, *.test, *.invalid, localhost)
-and loopback addresses (127.0.0.0/8, ::1) are refused: a release built for
+and loopback, unspecified, link-local and documentation addresses (127.0.0.0/8,
+::1, 0.0.0.0, 169.254.0.0/16, 192.0.2.0/24 and the other example ranges) are refused: a release built for
 them would never find its maker's web site.
 
 build: MODULUS and DEV_MODULUS are hexadecimal (as `openssl rsa -noout -modulus`
@@ -40,6 +41,8 @@ EXPONENT = bytes([1, 0, 1])
 
 RESERVED_NAMES = ("example", "example.com", "example.net", "example.org", "test", "invalid",
                   "localhost")
+DOCUMENTATION_NETS = tuple(ipaddress.ip_network(n) for n in (
+    "192.0.2.0/24", "198.51.100.0/24", "203.0.113.0/24", "2001:db8::/32"))
 
 
 def address_problem(what, url, path_allowed):
@@ -66,10 +69,15 @@ def address_problem(what, url, path_allowed):
             address = ipaddress.ip_address(socket.inet_aton(host))
         except OSError:
             address = None
-    if address is not None and (address.is_loopback or
-                                getattr(address, "ipv4_mapped", None) and
-                                address.ipv4_mapped.is_loopback):
-        return "%s %s is a loopback address, which no user's computer reaches the maker at" % (
+    if address is not None and getattr(address, "ipv4_mapped", None):
+        address = address.ipv4_mapped
+    if address is not None and (address.is_loopback or address.is_unspecified or
+                                address.is_link_local):
+        return "%s %s is a loopback or local-only address, which no user's computer reaches the maker at" % (
+            what, url)
+    if address is not None and any(address in net for net in DOCUMENTATION_NETS
+                                   if net.version == address.version):
+        return "%s %s is an example address (a documentation range), not the maker's own" % (
             what, url)
     return None
 

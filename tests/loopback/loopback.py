@@ -131,11 +131,10 @@ def program_copy(name):
 class PortLock:
     """Holds the loopback port for one scenario: a lock file against other
     runs of this tree, then a server bound to the port (waiting while
-    something else holds it). bind: the address the server listens on."""
+    something else holds it)."""
 
-    def __init__(self, port, seconds=180, bind="127.0.0.1"):
+    def __init__(self, port, seconds=180):
         self.port = port
-        self.bind = bind
         self.seconds = seconds
         self.lock = None
 
@@ -158,7 +157,7 @@ class PortLock:
             try:
                 if APACHE and handler is srv.UpdateHandler:
                     return srv.SiteProcess(root, self.port, cgi=os.environ.get("HORLIX_UPDATE_CGI"))
-                server = srv.make_server(root, self.port, bind=self.bind, handler=handler,
+                server = srv.make_server(root, self.port, handler=handler,
                                          log_file=None)
                 return srv.ServerThread(server)
             except OSError as e:

@@ -20,6 +20,7 @@ import random
 import re
 import sys
 import time
+import urllib.parse
 
 import loopback as lb
 
@@ -97,7 +98,10 @@ class Run:
                 m = re.match(r'^\S+ \S+ "GET (\S+)" (\d+) \S+ "(.*)"$', line)
                 if m is None:
                     raise lb.Failure("unexpected log line %r" % line)
-                requests.append((m.group(1), int(m.group(2)), m.group(3)))
+                # Through a proxy the request names the whole address.
+                target = urllib.parse.urlsplit(m.group(1))
+                path = target.path + ("?" + target.query if target.query else "")
+                requests.append((path, int(m.group(2)), m.group(3)))
         return rc, bytes(c.out), bytes(c.err), requests
 
     def check_refused(self, result, stdout, reason, requests):

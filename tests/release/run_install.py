@@ -22,7 +22,6 @@ import fcntl
 import hashlib
 import os
 import shutil
-import socket
 import subprocess
 import sys
 import time
@@ -525,16 +524,6 @@ def scenario_full_upgrade():
 
 # ---------------------------------------------------------------- release.sh
 
-def own_address():
-    """An address of this machine that is not loopback (release.sh refuses
-    loopback sites), or None."""
-    done = subprocess.run(["hostname", "-I"], capture_output=True, text=True, check=False)
-    for address in done.stdout.split():
-        if "." in address and not address.startswith("127."):
-            return address
-    return None
-
-
 def release_sh(tree, *args):
     """Runs ./release.sh with its release trees in tree; (exit status, stderr)."""
     started = time.time()
@@ -551,16 +540,13 @@ def release_sh(tree, *args):
 def scenario_release_script():
     """./release.sh refuses to run without a key and with the development key
     (under any name), writing nothing; with a key made here it builds a
-    release in a tree of its own, whose updater, run against a web site at
-    this machine's own address, takes a newer release signed with that key
-    and refuses the same release signed with the development key."""
-    address = own_address()
-    if address is None:
-        raise lb.Skip("this machine has no address besides loopback")
-    with socket.socket() as s:
-        s.bind((address, 0))
-        port = s.getsockname()[1]
-    site = "http://%s:%d" % (address, port)
+    release in a tree of its own, whose updater, run against the release's
+    own web site, takes a newer release signed with that key and refuses
+    the same release signed with the development key. The site's name is
+    made up; the updater reaches it through a proxy on loopback (the test
+    server, which answers for any host), so nothing leaves the machine."""
+    _, port = lb.loopback_site()
+    site = "http://updates.horlix-release-check.net"
     key = os.path.join(WORK, "release-key.pem")
     lb.openssl("genrsa", "-out", key, "1024")
     renamed = os.path.join(WORK, "maker.pem")
@@ -590,6 +576,8 @@ def scenario_release_script():
             ("an EC key", ["--key", bad["ec"], "--site", site], 1, "not an RSA key"),
             ("the exponent 3", ["--key", bad["exponent3"], "--site", site], 1, "exponent 65537"),
             ("an example site", ["--key", key, "--site", "http://horlix.example"], 1, "example"),
+            ("a documentation address", ["--key", key, "--site", "http://192.0.2.7"], 1,
+             "example address"),
             ("a loopback update server", ["--key", key, "--site", site,
                                           "--update-server", "http://127.0.0.1:8080"], 1, "loopback")):
         code, err = release_sh(refused_tree, *args, "--out", out)
@@ -624,8 +612,9 @@ def scenario_release_script():
     # The release's own updater: a newer release signed with the key is taken,
     # the same fields signed with the development key are not.
     os.environ["HORLIX_WINEPREFIX"] = PREFIX
-    run = updater_e2e.Run(lb.PortLock(port, bind=address), site,
+    run = updater_e2e.Run(lb.PortLock(port), site,
                           os.path.join(tree, "windows", "program", "Horlix", "horlixupdater.exe"))
+    run.env["http_proxy"] = "http://127.0.0.1:%d" % port  # WinINet under Wine takes it
     run.root = root
     run.installer = lb.read(os.path.join(out, setup))
     run.installer_url = "%s/horlix/%s" % (site, setup)
