@@ -9,7 +9,7 @@
 #include "update/update_status.h"
 
 StripLayout Strip = {nullptr, nullptr, {}, 0, 4, {}, 0, 4, 18, 16, 34, 0,
-                     nullptr, nullptr, nullptr, 1, nullptr, nullptr};
+                     nullptr, nullptr, nullptr, 1, nullptr, nullptr, kBaseDpi};
 
 namespace {
 
@@ -38,8 +38,8 @@ int FontHeight(int32_t fontSize) {
 }
 
 HFONT MakeFont(const char* face, int weight) {
-  return CreateFontA(FontHeight(Settings.FontSize), 0, 0, 0, weight, FALSE, FALSE, FALSE,
-                     ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+  return CreateFontA(ScalePixels(FontHeight(Settings.FontSize)), 0, 0, 0, weight, FALSE, FALSE,
+                     FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                      FF_SWISS | DEFAULT_PITCH, face);
 }
 
@@ -108,7 +108,8 @@ void CreateTitleButtons(HWND window) {
                                   MainWindow.instance, nullptr);
     clock.titleButton = button;
     SendMessageA(button, WM_SETFONT, reinterpret_cast<WPARAM>(Strip.titleFont), FALSE);
-    clock.cellRect = ClockRect{x, 0, x + clock.Width, 2 * Strip.buttonHeight + 2};
+    clock.cellRect =
+        ClockRect{x, 0, x + clock.Width, 2 * Strip.buttonHeight + ScalePixels(2)};
     AddTool(window, TTF_IDISHWND | TTF_SUBCLASS, reinterpret_cast<UINT_PTR>(button),
             LPSTR_TEXTCALLBACKA);
     x += clock.Width;
@@ -119,6 +120,11 @@ void CreateTitleButtons(HWND window) {
 
 bool CreateStripResources(HWND window) {
   SetTitleButtonDiscarder(DiscardTitleButton);
+  Strip.dpi = WindowDpi(window);
+  // The heights before the first layout, at the monitor's scale.
+  Strip.timeRowHeight = ScalePixels(Strip.timeRowHeight);
+  Strip.buttonHeight = ScalePixels(Strip.buttonHeight);
+  Strip.windowHeight = Strip.buttonHeight + Strip.timeRowHeight;
   Strip.tooltip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, TTS_ALWAYSTIP, CW_USEDEFAULT,
                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
                                   MainWindow.instance, nullptr);
@@ -212,7 +218,7 @@ int RelayoutStrip() {
   const int32_t oldWidth = Strip.totalWidth;
   const int32_t oldHeight = Strip.windowHeight;
   Strip.totalWidth = MeasureStrip();
-  Strip.timeRowHeight = Strip.timeTextHeight + 5;
+  Strip.timeRowHeight = Strip.timeTextHeight + ScalePixels(5);
   Strip.buttonHeight = Strip.titleTextHeight + Strip.titleTextHeight / 4;
   Strip.windowHeight = Strip.buttonHeight + Strip.timeRowHeight;
   // A new surface starts blank: paint the times into it before the window
@@ -276,7 +282,9 @@ void DrawTitleButton(int index, const DRAWITEMSTRUCT* item) {
   DrawEdge(item->hDC, &edge, (item->itemState & ODS_SELECTED) ? EDGE_SUNKEN : EDGE_RAISED,
            BF_RECT);
   if (ShownUpdateStatus(Settings.UpdateStatus) != 0 && !MainWindow.remindLater && Strip.attentionIcon != nullptr) {
-    DrawIconEx(item->hDC, 2, 2, Strip.attentionIcon, 3, 3, 0, nullptr, DI_NORMAL);
+    const int at = ScalePixels(2);
+    const int side = ScalePixels(3);
+    DrawIconEx(item->hDC, at, at, Strip.attentionIcon, side, side, 0, nullptr, DI_NORMAL);
   }
 }
 
@@ -307,4 +315,18 @@ void TickStrip(HWND window) {
     if (RelayoutStrip() == 1) Settings.SettingsDirty = true;
     Strip.fontChanged = 0;
   }
+}
+
+void RescaleStrip(HWND window, int dpi, const RECT* proposed) {
+  Strip.dpi = dpi > 0 ? dpi : kBaseDpi;
+  // The stored position stays in screen pixels: the system's proposal is
+  // where the strip now belongs.
+  if (proposed != nullptr && (proposed->left != Settings.X || proposed->top != Settings.Y)) {
+    Settings.X = proposed->left;
+    Settings.Y = proposed->top;
+    Settings.PositionDirty = true;
+  }
+  CreateClockFonts();
+  RelayoutStrip();
+  InvalidateRect(window, nullptr, TRUE);
 }

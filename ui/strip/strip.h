@@ -16,6 +16,11 @@ constexpr const char* kInstanceMutexName = "7D3A91C4-2E6B-4F08-9C15-A4B2E0D6F371
 constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT_PTR kUpdateTimer = 2;
 constexpr UINT_PTR kCountdownTimer = 3;
+// The display scale every fixed pixel count of the layout is written for.
+constexpr int kBaseDpi = 96;
+// Sent when the window moves to a monitor of another scale; older headers
+// for Windows 7 do not name it.
+constexpr UINT kDpiChangedMessage = 0x02E0;
 
 constexpr const char* kStripHint =
     "Right-click for menu; double-click for clock properties; left-click in the BLACK area and "
@@ -41,6 +46,7 @@ struct StripLayout {
   int32_t fontChanged;
   HWND tooltip;
   HICON attentionIcon;
+  int32_t dpi;  // the scale of the strip's monitor
 };
 
 // The program-wide state of the main window.
@@ -65,6 +71,12 @@ extern TrayState Tray;
 // Window procedure and start (window.cpp, main.cpp).
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Display scale (dpi.cpp): a window's dots per inch, a pixel count written
+// for 96 dpi at another scale, and at the strip's own scale.
+int WindowDpi(HWND window);
+int ScaleForDpi(int value, int dpi);
+int ScalePixels(int value);
+
 // Layout and painting (layout.cpp).
 bool CreateStripResources(HWND window);
 void DestroyStripResources();
@@ -78,6 +90,9 @@ void DrawTitleButton(int index, const DRAWITEMSTRUCT* item);
 void FillClockTooltip(NMTTDISPINFOA* request);
 void RefreshStripAndHint(HWND window);
 void TickStrip(HWND window);
+// The strip was moved to a monitor of another scale: new fonts, new layout at
+// the place the system proposes.
+void RescaleStrip(HWND window, int dpi, const RECT* proposed);
 
 // Tray icon (tray.cpp).
 void ApplyTrayIconSetting();

@@ -289,6 +289,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case kPrivateCloseMessage:
       DestroyWindow(window);
       return 0;
+    case kDpiChangedMessage:
+      RescaleStrip(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case kTrayCallbackMessage:
       HandleTrayEvent(window, lParam);
       return 0;
