@@ -12,6 +12,7 @@
 #include "tz/wall_clock.h"
 #include "ui/dialogs/misc_logic.h"
 #include "ui/dialogs/dialogs.h"
+#include "ui/strip/strip.h"
 
 namespace {
 
@@ -55,15 +56,20 @@ int32_t* StoredValue(int field) {
 void CreateField(HWND dialog, int index, HWND label) {
   const CountdownField& f = kFields[index];
   HINSTANCE instance = GetModuleHandleA(nullptr);
+  // Placed in pixels, unlike the template's controls: scaled with the dialog.
+  const int dpi = WindowDpi(dialog);
   HWND edit = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
-                              WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_CENTER, f.x, 40,
-                              50, 22, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(f.editId)),
-                              instance, nullptr);
+                              WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_CENTER,
+                              ScaleForDpi(f.x, dpi), ScaleForDpi(40, dpi), ScaleForDpi(50, dpi),
+                              ScaleForDpi(22, dpi), dialog,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(f.editId)), instance,
+                              nullptr);
   SendMessageA(edit, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), FALSE);
   HWND spin = CreateWindowExA(
       0, UPDOWN_CLASSA, nullptr,
       WS_CHILD | WS_VISIBLE | UDS_WRAP | UDS_ARROWKEYS | UDS_SETBUDDYINT | UDS_ALIGNRIGHT, 0, 0,
-      18, 22, dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(f.spinId)), instance, nullptr);
+      ScaleForDpi(18, dpi), ScaleForDpi(22, dpi), dialog,
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(f.spinId)), instance, nullptr);
   SendMessageA(spin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(edit), 0);
   SendMessageA(spin, UDM_SETRANGE32, 0, f.maximum);
   SendMessageA(spin, UDM_SETPOS32, 0, *StoredValue(index));

@@ -30,11 +30,12 @@ HWND gZonesWindow = nullptr;
 
 void AddColumns(HWND view) {
   ListView_SetExtendedListViewStyle(view, LVS_EX_FULLROWSELECT);
+  const int dpi = WindowDpi(view);
   for (int c = 0; c < kZoneColumns; ++c) {
     LVCOLUMNA column{};
     column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
     column.fmt = LVCFMT_LEFT;
-    column.cx = kColumns[c].width;
+    column.cx = ScaleForDpi(kColumns[c].width, dpi);
     column.pszText = const_cast<char*>(kColumns[c].heading);
     column.iSubItem = c;
     SendMessageA(view, LVM_INSERTCOLUMNA, static_cast<WPARAM>(c),
