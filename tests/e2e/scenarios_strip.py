@@ -1,16 +1,18 @@
 """End-to-end scenarios of the strip: the first start, a second instance,
 the clock list's commands, moving and the tray icon, Capture Timestamp, bad
-stored data and the settings the strip shows. Run through run_e2e.py; the
-helpers are in e2e.py."""
+stored data, the settings the strip shows and the display scale. Run through
+run_e2e.py; the helpers are in e2e.py."""
 
 import time
 
-from e2e import (DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, RED, WHITE, YELLOW, Program, buttons,
-                 capture, check, check_clock_key, check_equal, check_tooltip, clipboard,
-                 clock_record, colours_from, designator, drive, exit_via_menu, fresh_registry,
-                 hint_after_update_dialog, local_offset, log, parse_stamp, put_clock, rect, reg,
-                 screen_size, start, start_watched, text_of, tray_icon_shown, wait_colours,
-                 wait_reg, wait_until, widths, words, zoneinfo_offset)
+from e2e import (DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, RED, WHITE, YELLOW, Failure, Program,
+                 buttons, capture, check, check_clock_key, check_equal, check_tooltip,
+                 cleanup_programs, clipboard, clock_record, colours_from, designator, detached,
+                 dialog_controls, drive, exit_via_menu, fresh_registry, hint_after_update_dialog,
+                 local_offset, log, parse_stamp, prepare_prefix, put_clock, rect, reg,
+                 screen_size, seed_clocks, start, start_watched, stop_wineserver, text_of,
+                 tray_icon_shown, wait_colours, wait_dialog, wait_reg, wait_until, widths, words,
+                 zoneinfo_offset)
 
 
 def scenario_first_start():
@@ -496,6 +498,94 @@ def scenario_settings():
     check(heights[0] < heights[1] < heights[2], "FontSize 0, 1, 2: taller strips %r" % heights)
 
 
+def scaled(value, dpi):
+    """A pixel count written for 96 dpi at another scale, rounded as MulDiv
+    rounds a positive value (halves up)."""
+    return (value * dpi + 48) // 96
+
+
+def set_display_dpi(dpi):
+    """The prefix's display scale; the wine server reads it when it starts."""
+    stop_wineserver()
+    code = detached(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels",
+                     "/t", "REG_DWORD", "/d", str(dpi), "/f"], 60)
+    if code != 0:
+        raise Failure("setting LogPixels to %d: wine reg ended with %d" % (dpi, code))
+    stop_wineserver()
+    prepare_prefix()
+
+
+def dpi_sizes():
+    """What the strip and the dialogs' pixel-sized parts measure at the
+    prefix's present scale."""
+    p = start()
+    r, b = rect(), buttons()
+    out = {"height": r["height"], "button": b[0]["bottom"], "widths": widths()}
+    drive("post-command", 111)
+    wait_dialog("All Time Zones")
+    out["columns"] = [int(w[1]) for w in words(drive("lv-columns", "All Time Zones", 1011),
+                                                "column")]
+    drive("press", "All Time Zones", 1, "--", "wait-no-dialog", "All Time Zones", 15)
+    drive("post-command", 117)
+    wait_dialog("Countdown Timer")
+    c, _ = dialog_controls("Countdown Timer")
+    edit, spin = c[1038]["rect"], c[1039]["rect"]
+    # The spin control takes its width from the right of its buddy.
+    out["field"] = (spin[2] - edit[0], edit[3] - edit[1])
+    drive("press", "Countdown Timer", 2, "--", "wait-no-dialog", "Countdown Timer", 15)
+    drive("post-command", 102)
+    wait_dialog("About Horlix")
+    c, _ = dialog_controls("About Horlix")
+    link = c[1156]["rect"]
+    out["link"] = (link[2] - link[0], link[3] - link[1])
+    drive("press", "About Horlix", 1, "--", "wait-no-dialog", "About Horlix", 15)
+    exit_via_menu(p)
+    return out
+
+
+def scenario_dpi():
+    """At 120, 144 and 192 dpi the strip's fonts, heights and cells and the
+    dialogs' pixel-sized parts grow with the scale; the strip's measured
+    sizes follow the fonts, so they are compared with the sizes at 96 dpi
+    within a few pixels of rounding."""
+    found = {}
+    try:
+        for dpi in (96, 120, 144, 192):
+            set_display_dpi(dpi)
+            seed_clocks(DEFAULT_CLOCKS)
+            found[dpi] = dpi_sizes()
+            log("  at %d dpi: %r" % (dpi, found[dpi]))
+    finally:
+        cleanup_programs()
+        set_display_dpi(96)
+    base = found[96]
+    check_equal(base["columns"], [140, 160, 200], "the zone list's columns at 96 dpi")
+
+    def near(actual, at96, dpi):
+        # Text measured in a font of a scaled height is a pixel or two off
+        # the plain ratio, a little more for a sum of several measurements.
+        expected = at96 * dpi / 96.0
+        return abs(actual - expected) <= 2 + expected / 20
+
+    for dpi in (120, 144, 192):
+        at = found[dpi]
+        check_equal(at["columns"], [scaled(w, dpi) for w in (140, 160, 200)],
+                    "the zone list's columns at %d dpi" % dpi)
+        check(near(at["height"], base["height"], dpi) and near(at["button"], base["button"], dpi),
+              "%d dpi: strip height %d and title row %d scale from %d and %d"
+              % (dpi, at["height"], at["button"], base["height"], base["button"]))
+        check(all(near(w, w96, dpi) for w, w96 in zip(at["widths"], base["widths"])),
+              "%d dpi: cell widths %r scale from %r" % (dpi, at["widths"], base["widths"]))
+        # The field's edit and spin control are placed in pixels; the spin
+        # control overlaps the edit's border, which stays the system's.
+        check_equal((at["field"][0] - scaled(50, dpi), at["field"][1]),
+                    (base["field"][0] - 50, scaled(22, dpi)),
+                    "%d dpi: the countdown field's width beyond 50 scaled, and its height" % dpi)
+    links = [found[dpi]["link"] for dpi in (96, 120, 144, 192)]
+    check(all(a[0] < b[0] and a[1] <= b[1] for a, b in zip(links, links[1:])),
+          "the About box's link grows with its dialog's font: %r" % links)
+
+
 SCENARIOS = {
     "first_start": scenario_first_start,
     "second_instance": scenario_second_instance,
@@ -505,4 +595,5 @@ SCENARIOS = {
     "timestamp": scenario_timestamp,
     "bad_registry": scenario_bad_registry,
     "settings": scenario_settings,
+    "dpi": scenario_dpi,
 }
