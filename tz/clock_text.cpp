@@ -68,8 +68,9 @@ char ZoneDayMark(int zoneYday, int localYday) {
   return ' ';
 }
 
-void ZoneClockText(ClockRecord* clock) {
-  const UtcInstant now = CurrentInstant();
+void ZoneClockText(ClockRecord* clock) { ZoneClockTextAt(clock, CurrentInstant()); }
+
+void ZoneClockTextAt(ClockRecord* clock, UtcInstant now) {
   SetZoneRule(clock->zone, clock->Tz);
   BrokenDownTime zone{};
   if (ZoneLocalTime(clock->zone, now, &zone) == nullptr) return;
@@ -113,6 +114,38 @@ void RefreshClockTexts() {
   }
 }
 
+void RefreshClockTextsAt(UtcInstant at) {
+  // The computer's own date at that instant: the marks compare against it.
+  BrokenDownTime local{};
+  const bool haveLocal = ConvertToLocalTime(at, &local);
+  BrokenDownTime utc{};
+  const bool haveUtc = BreakDownTime(at, 0, &utc) != nullptr;
+  char text[kClockTextChars];
+  for (int i = 0; i < Clocks.N; ++i) {
+    ClockRecord* clock = &Clocks.clocks[i];
+    switch (clock->Type) {
+      case kClockLocal:
+        if (!haveLocal) break;
+        ClockTimeText(clock->Format, local.hour, local.min, local.sec, local.wday, local.mday, 0,
+                      0, text, sizeof text);
+        SetTimeText(clock, text);
+        break;
+      case kClockUtc:
+        if (!haveUtc) break;
+        ClockTimeText(clock->Format, utc.hour, utc.min, utc.sec, utc.wday, utc.mday,
+                      UtcDayMark(utc.mday, haveLocal ? local.mday : utc.mday), 1, text,
+                      sizeof text);
+        SetTimeText(clock, text);
+        break;
+      case kClockZone:
+        if (clock->zone != nullptr) ZoneClockTextAt(clock, at);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
 void DateText(int dateFormat, const BrokenDownTime& t, char* out, size_t size) {
   const int year = t.year + 1900;
   const char* month = Pick(kShortMonthNames, 12, t.mon);
@@ -130,7 +163,11 @@ void DateText(int dateFormat, const BrokenDownTime& t, char* out, size_t size) {
 }
 
 void ClockTooltipText(ClockRecord* clock, int dateFormat, char* out, size_t size) {
-  const UtcInstant now = CurrentInstant();
+  ClockTooltipTextAt(clock, dateFormat, CurrentInstant(), out, size);
+}
+
+void ClockTooltipTextAt(ClockRecord* clock, int dateFormat, UtcInstant now, char* out,
+                        size_t size) {
   BrokenDownTime t{};
   const char* name = "Local";
   if (clock->Type == kClockLocal) {

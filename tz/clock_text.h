@@ -28,8 +28,13 @@ char ZoneDayMark(int zoneYday, int localYday);
 
 void ZoneClockText(ClockRecord* clock);
 void RefreshClockTexts();
+// The same texts at instant at instead of the present (a previewed instant).
+void ZoneClockTextAt(ClockRecord* clock, UtcInstant at);
+void RefreshClockTextsAt(UtcInstant at);
 
 void DateText(int dateFormat, const BrokenDownTime& t, char* out, size_t size);
 void ClockTooltipText(ClockRecord* clock, int dateFormat, char* out, size_t size);
+void ClockTooltipTextAt(ClockRecord* clock, int dateFormat, UtcInstant at, char* out,
+                        size_t size);
 // The row of one zone at instant now (one instant for a whole list).
 void ZoneRowText(ZoneState* state, const char* rule, UtcInstant now, char* out, size_t size);

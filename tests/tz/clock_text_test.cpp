@@ -149,6 +149,45 @@ TEST_F(FixedClockTest, MarksAcrossTheNewYear) {
   EXPECT_STREQ(utc->TimeText, "+05:00Z");
 }
 
+// A previewed instant gives exactly the texts the present would give at that
+// instant, marks against the computer's date then included, whatever the
+// present is; the engine's rules past 2037 apply as for the present.
+TEST_F(FixedClockTest, TextsAtAnotherInstantMatchThatPresent) {
+  const UtcInstant instants[] = {kFri0130, kFri0130 + 86400 - 3600, kFri0130 - 3600,
+                                 2208988800 + 200 * 86400 /* 2040-07-19 */, 86400,
+                                 32535043200 /* 3000-12-30 */};
+  ClockRecord* local = Add(kClockLocal, 0, "");
+  ClockRecord* utc = Add(kClockUtc, 2, "GMT0");
+  ClockRecord* ahead = Add(kClockZone, 0, "NZST-12NZDT,M9.5.0,M4.1.0/3");
+  ClockRecord* behind = Add(kClockZone, 3, "PST8PDT,M3.2.0,M11.1.0");
+  ClockRecord* clocks[] = {local, utc, ahead, behind};
+  for (UtcInstant at : instants) {
+    FixWallClock(at, "AWST-8");
+    RefreshClockTexts();
+    std::string present[4];
+    std::string presentTips[4];
+    char tip[kTooltipChars];
+    for (int i = 0; i < 4; ++i) {
+      present[i] = clocks[i]->TimeText;
+      ClockTooltipText(clocks[i], 1, tip, sizeof tip);
+      presentTips[i] = tip;
+    }
+    FixWallClock(kFri0130 + 12345, "AWST-8");  // another present
+    RefreshClockTextsAt(at);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(clocks[i]->TimeText, present[i]) << "clock " << i << " at " << at;
+      ClockTooltipTextAt(clocks[i], 1, at, tip, sizeof tip);
+      EXPECT_EQ(tip, presentTips[i]) << "clock " << i << " at " << at;
+    }
+  }
+  // Two hours earlier UTC is still on Thursday while Perth is on Friday: the
+  // mark follows the previewed instant, not the present (same day there).
+  RefreshClockTextsAt(kFri0130 - 7200);
+  EXPECT_STREQ(local->TimeText, "07:30:00");
+  EXPECT_STREQ(utc->TimeText, "-23:30Z");
+  EXPECT_STREQ(behind->TimeText, "Thu 4th");
+}
+
 TEST_F(FixedClockTest, TooltipTexts) {
   FixWallClock(kFri0130 + 4 * 3600, "AWST-8");  // Fri 5 Jan 2024, 13:30 in Perth
   ClockRecord* perth = Add(kClockZone, 0, "AWST-8");
