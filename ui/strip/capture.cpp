@@ -1,17 +1,16 @@
-// "Capture Timestamp": the selected clock's present moment, offered for the
-// clipboard.
+// "Capture Timestamp": the selected clock's present moment (or the previewed
+// one), offered for the clipboard.
 #include <cstdio>
 #include <cstring>
 
 #include "clocks/settings.h"
-#include "tz/wall_clock.h"
 #include "ui/strip/strip.h"
 #include "ui/strip/timestamp.h"
 
 void CaptureTimestamp(HWND window) {
   if (Clocks.SelectedClock < 0 || Clocks.SelectedClock >= Clocks.N) return;
   char stamp[kTimestampChars];
-  ClockTimestamp(Clocks.clocks[Clocks.SelectedClock], CurrentInstant(), Settings.TimeStampFmt,
+  ClockTimestamp(Clocks.clocks[Clocks.SelectedClock], StripInstant(), Settings.TimeStampFmt,
                  stamp, sizeof stamp);
   char question[128];
   std::snprintf(question, sizeof question, "Save timestamp '%s' to clipboard?", stamp);

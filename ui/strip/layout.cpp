@@ -13,6 +13,9 @@ StripLayout Strip = {nullptr, nullptr, {}, 0, 4, {}, 0, 4, 18, 16, 34, 0,
 
 namespace {
 
+// The time row's background while it shows another instant than the present.
+constexpr COLORREF kPreviewBackground = RGB(0, 0, 96);
+
 // Widest texts of each clock type (row) and format (column).
 const char* const kWidthTemplates[12] = {
     " 24:59:59 ", " 12:59p ", " 23:59 ", "Wed 22nd",  // local system time
@@ -144,6 +147,7 @@ bool CreateStripResources(HWND window) {
   CreateClockFonts();
   CreateTitleButtons(window);
   CreateClockZoneStates();
+  CreatePreviewTip(window);
   // The window shows its times from its first paint, not from the first tick.
   PaintTimeRow();
   SetTimer(window, kTickTimer, 500, nullptr);
@@ -243,10 +247,15 @@ void RecreateTitleButtons() {
 }
 
 void PaintTimeRow() {
-  RefreshClockTexts();
+  const bool preview = Previewing();
+  if (preview) {
+    RefreshClockTextsAt(StripInstant());
+  } else {
+    RefreshClockTexts();
+  }
   if (Strip.surface == nullptr || Clocks.N < 1) return;
   HGDIOBJ old = SelectObject(Strip.surface, Strip.timeFont);
-  SetBkColor(Strip.surface, RGB(0, 0, 0));
+  SetBkColor(Strip.surface, preview ? kPreviewBackground : RGB(0, 0, 0));
   RECT cell = {0, 0, Clocks.clocks[0].Width, Strip.timeRowHeight};
   for (int i = 0; i < Clocks.N; ++i) {
     const ClockRecord& clock = Clocks.clocks[i];
@@ -292,8 +301,8 @@ void FillClockTooltip(NMTTDISPINFOA* request) {
   const HWND tool = reinterpret_cast<HWND>(request->hdr.idFrom);
   for (int i = 0; i < Clocks.N; ++i) {
     if (static_cast<HWND>(Clocks.clocks[i].titleButton) != tool) continue;
-    ClockTooltipText(&Clocks.clocks[i], Settings.DateFormat, request->szText,
-                     sizeof request->szText);
+    ClockTooltipTextAt(&Clocks.clocks[i], Settings.DateFormat, StripInstant(), request->szText,
+                       sizeof request->szText);
     return;
   }
 }
@@ -310,6 +319,7 @@ void TickStrip(HWND window) {
   HDC dc = GetDC(window);
   ShowStrip(dc);
   ReleaseDC(window, dc);
+  TickPreviewTip(window);
   if (Strip.fontChanged) {
     CreateClockFonts();
     if (RelayoutStrip() == 1) Settings.SettingsDirty = true;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "clocks/clock_list.h"
+#include "ui/strip/preview.h"
 
 constexpr UINT kPrivateCloseMessage = 11550;
 constexpr UINT kTrayCallbackMessage = WM_APP + 1;  // 0x8001
@@ -21,6 +22,9 @@ constexpr int kBaseDpi = 96;
 // Sent when the window moves to a monitor of another scale; older headers
 // for Windows 7 do not name it.
 constexpr UINT kDpiChangedMessage = 0x02E0;
+constexpr UINT_PTR kPreviewTimer = 4;  // back to the present after the last wheel movement
+constexpr UINT kPreviewMillis = 5000;
+constexpr UINT_PTR kPreviewToolId = 1;  // the preview tip's only tool
 
 constexpr const char* kStripHint =
     "Right-click for menu; double-click for clock properties; left-click in the BLACK area and "
@@ -59,6 +63,14 @@ struct MainWindowState {
   HWND updateDialog;     // the open update dialog, for the balloon click
 };
 
+// The previewed instant and the tip at the mouse that names it.
+struct StripPreview {
+  PreviewState state;
+  HWND tip;
+  POINT at;          // screen point of the last wheel message
+  int32_t menuOpen;  // a menu of the strip is open: the preview waits
+};
+
 struct TrayState {
   HICON icon;  // the tray icon exists exactly while this is set
   DWORD recordSize;
@@ -67,6 +79,7 @@ struct TrayState {
 extern StripLayout Strip;
 extern MainWindowState MainWindow;
 extern TrayState Tray;
+extern StripPreview Preview;
 
 // Window procedure and start (window.cpp, main.cpp).
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -93,6 +106,17 @@ void TickStrip(HWND window);
 // The strip was moved to a monitor of another scale: new fonts, new layout at
 // the place the system proposes.
 void RescaleStrip(HWND window, int dpi, const RECT* proposed);
+
+// Preview of another instant (preview_win.cpp). StripInstant is the
+// instant every shown time follows: the present, or the previewed one.
+void CreatePreviewTip(HWND window);
+bool Previewing();
+UtcInstant StripInstant();
+void OnStripWheel(HWND window, WPARAM wParam, LPARAM lParam);
+void EndStripPreview(HWND window);
+void OnPreviewTimer(HWND window);
+void OnStripMenuLoop(HWND window, bool open);
+void TickPreviewTip(HWND window);
 
 // Tray icon (tray.cpp).
 void ApplyTrayIconSetting();

@@ -195,6 +195,9 @@ void OnTimer(HWND window, WPARAM id) {
     case kCountdownTimer:
       CheckCountdown(window);
       break;
+    case kPreviewTimer:
+      OnPreviewTimer(window);
+      break;
     default:
       break;
   }
@@ -233,6 +236,7 @@ void OnDestroy(HWND window) {
   KillTimer(window, kTickTimer);
   KillTimer(window, kUpdateTimer);
   KillTimer(window, kCountdownTimer);
+  KillTimer(window, kPreviewTimer);
   RemoveTrayIcon(window);
   if (MainWindow.instanceMutex != nullptr) {
     ReleaseMutex(MainWindow.instanceMutex);
@@ -281,6 +285,16 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_LBUTTONDOWN:
       SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+      return 0;
+    case WM_MOUSEWHEEL:  // the title buttons' wheel comes here too, from DefWindowProc
+      OnStripWheel(window, wParam, lParam);
+      return 0;
+    case WM_MBUTTONDOWN:
+      if (Previewing()) EndStripPreview(window);
+      return 0;
+    case WM_ENTERMENULOOP:
+    case WM_EXITMENULOOP:
+      OnStripMenuLoop(window, message == WM_ENTERMENULOOP);
       return 0;
     case WM_LBUTTONDBLCLK:
       Clocks.SelectedClock = ClockAtPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
