@@ -86,6 +86,8 @@ int CmdWaitVisible(const Args& a);
 int CmdRect(const Args& a);
 int CmdButtons(const Args& a);
 int CmdPostCommand(const Args& a);
+int CmdWheel(const Args& a);
+int CmdMiddleClick(const Args& a);
 int CmdSendCommand(const Args& a);
 int CmdCloseMessage(const Args& a);
 int CmdTrayEvent(const Args& a);
@@ -152,6 +154,7 @@ int CmdRunDelete(const Args& a);
 // ---- commands of driver_pixels.cpp ----
 
 int CmdTooltip(const Args& a);
+int CmdPreviewTip(const Args& a);
 int CmdTooltipAt(const Args& a);
 int CmdPixels(const Args& a);
 int CmdFirstPixels(const Args& a);

@@ -15,8 +15,44 @@ namespace driver {
 
 namespace {
 
+// The strip's preview tip, "+3:15  Tue 8 Dec 18:30": a sign, hours, a colon,
+// two digits of minutes and two spaces (a title tip has a name and ": ").
+bool LooksLikePreviewTip(const char* text) {
+  if (text[0] != '+' && text[0] != '-') return false;
+  size_t i = 1;
+  if (text[i] < '0' || text[i] > '9') return false;
+  while (text[i] >= '0' && text[i] <= '9') ++i;
+  return text[i] == ':' && text[i + 1] >= '0' && text[i + 1] <= '9' && text[i + 2] >= '0' &&
+         text[i + 2] <= '9' && text[i + 3] == ' ' && text[i + 4] == ' ';
+}
+
+struct TipSearch {
+  DWORD thread;
+  bool preview;
+  char text[256];
+  bool found;
+};
+
+BOOL CALLBACK FindTip(HWND window, LPARAM param) {
+  auto* s = reinterpret_cast<TipSearch*>(param);
+  if (!IsWindowVisible(window) || !ClassIs(window, "tooltips_class32")) return TRUE;
+  if (GetWindowThreadProcessId(window, nullptr) != s->thread) return TRUE;
+  WindowText(window, s->text, sizeof s->text);
+  if (s->text[0] == '\0' || LooksLikePreviewTip(s->text) != s->preview) return TRUE;
+  s->found = true;
+  return FALSE;
+}
+
+// The text of a visible tooltip of the thread: the preview tip, or any other.
+bool VisibleTip(DWORD thread, bool preview, char* out, size_t size) {
+  TipSearch s = {thread, preview, "", false};
+  EnumWindows(FindTip, reinterpret_cast<LPARAM>(&s));
+  if (s.found) Copy(out, size, s.text);
+  return s.found;
+}
+
 // Puts the mouse at a point of the strip (client coordinates) and waits for
-// the tooltip the program shows there.
+// the tooltip the program shows there (not the preview tip).
 int HoverForTooltip(HWND w, POINT p, DWORD end) {
   ClientToScreen(w, &p);
   // Away from the strip first, so that entering the tool starts a new tip.
@@ -28,15 +64,11 @@ int HoverForTooltip(HWND w, POINT p, DWORD end) {
   const DWORD thread = ThreadOf(w);
   int nudge = 0;
   do {
-    HWND tip = FindTopWindow("tooltips_class32", nullptr, thread, true);
-    if (tip != nullptr) {
-      char text[256];
-      WindowText(tip, text, sizeof text);
-      if (text[0] != '\0') {
-        PrintLine("tooltip", text);
-        SetCursorPos(0, 700);
-        return 0;
-      }
+    char text[256];
+    if (VisibleTip(thread, false, text, sizeof text)) {
+      PrintLine("tooltip", text);
+      SetCursorPos(0, 700);
+      return 0;
     }
     Sleep(50);
     // Small moves keep the tooltip's hover timer going.
@@ -74,6 +106,27 @@ int CmdTooltipAt(const Args& a) {
   if (w == nullptr) return 1;
   POINT p = {static_cast<LONG>(x), static_cast<LONG>(y)};
   return HoverForTooltip(w, p, end);
+}
+
+// preview-tip PREFIX [SECONDS]: waits for the strip's preview tip to show a
+// text that starts with PREFIX ("none": for no preview tip) and prints it.
+int CmdPreviewTip(const Args& a) {
+  if (a.n < 2) return 2;
+  const DWORD end = Deadline(SecondsArg(a, 2, 5));
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  const bool none = std::strcmp(a.v[1], "none") == 0;
+  const size_t length = std::strlen(a.v[1]);
+  char text[256] = "";
+  do {
+    const bool shown = VisibleTip(ThreadOf(w), true, text, sizeof text);
+    if (none ? !shown : (shown && std::strncmp(text, a.v[1], length) == 0)) {
+      PrintLine("preview-tip", none ? "none" : text);
+      return 0;
+    }
+    Sleep(20);
+  } while (Before(end));
+  return Fail("the preview tip shows %s", text[0] != '\0' ? text : "nothing");
 }
 
 // ---- screen pixels ----
@@ -142,7 +195,10 @@ namespace {
 // the button) have each of the palette colours, black, or anything else.
 // Returns the number of cells, or -1 when the screen cannot be read.
 int PrintCells(HWND w) {
-  static const DWORD kColors[] = {0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF, 0xFFFFFF, 0x000000};
+  // The palette, white, black and the dark blue of a previewed instant.
+  static const DWORD kColors[] = {0xFFFF00, 0x00FF00, 0x00FFFF, 0x0000FF,
+                                  0xFFFFFF, 0x000000, 0x600000};
+  constexpr int kCount = sizeof kColors / sizeof kColors[0];
   // A reading taken while a layout resizes the strip and replaces its title
   // buttons has no cells to speak of: it is taken again (for up to 200 ms)
   // until the same buttons tile the whole width before and after it.
@@ -167,7 +223,7 @@ int PrintCells(HWND w) {
   }
   for (int i = 0; i < list.count; ++i) {
     const ButtonInfo& b = list.items[i];
-    long counts[6] = {};
+    long counts[kCount] = {};
     long other = 0;
     const int top = b.client.bottom > 0 ? b.client.bottom : 0;
     for (int y = top; y < cap.height && y < client.bottom; ++y) {
@@ -175,8 +231,8 @@ int PrintCells(HWND w) {
         if (x < 0) continue;
         const DWORD c = ColorAt(cap, x, y);
         int k = 0;
-        while (k < 6 && kColors[k] != c) ++k;
-        if (k < 6) {
+        while (k < kCount && kColors[k] != c) ++k;
+        if (k < kCount) {
           ++counts[k];
         } else {
           ++other;
@@ -185,7 +241,7 @@ int PrintCells(HWND w) {
     }
     std::printf("cell %d %ld %d %ld %ld", b.id, b.client.left, top, b.client.right,
                 static_cast<long>(client.bottom));
-    for (int k = 0; k < 6; ++k) std::printf(" %06lX=%ld", kColors[k], counts[k]);
+    for (int k = 0; k < kCount; ++k) std::printf(" %06lX=%ld", kColors[k], counts[k]);
     std::printf(" other=%ld\n", other);
   }
   std::free(cap.pixels);

@@ -795,6 +795,45 @@ int CmdPostTimer(const Args& a) {
   return 0;
 }
 
+// wheel DELTA [COUNT [shift]]: posts COUNT (1..20000) wheel messages of
+// DELTA (-32768..32767) to the strip, with the mouse on clock 0's time cell.
+int CmdWheel(const Args& a) {
+  long delta = 0;
+  long count = 1;
+  if (!IntArg(a, 1, &delta) || delta < -32768 || delta > 32767) return 2;
+  if (a.n > 2 && (!IntArg(a, 2, &count) || count < 1 || count > 20000)) return 2;
+  const bool shift = a.n > 3 && std::strcmp(a.v[3], "shift") == 0;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  POINT p = {0, 0};
+  long x = 0;
+  long y = 0;
+  if (CellPoint(w, 0, &x, &y)) p = POINT{x, y};
+  ClientToScreen(w, &p);
+  const WPARAM wParam = MAKEWPARAM(shift ? MK_SHIFT : 0, static_cast<WORD>(static_cast<short>(delta)));
+  const LPARAM lParam = MAKELPARAM(static_cast<WORD>(p.x), static_cast<WORD>(p.y));
+  for (long i = 0; i < count; ++i) {
+    if (!PostMessageA(w, WM_MOUSEWHEEL, wParam, lParam)) return Fail("post failed");
+  }
+  std::printf("wheel %ld x%ld%s\n", delta, count, shift ? " shift" : "");
+  return 0;
+}
+
+// middle-click: a middle button click on clock 0's time cell, by message.
+int CmdMiddleClick(const Args&) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  long x = 0;
+  long y = 0;
+  if (!CellPoint(w, 0, &x, &y)) return Fail("no title button 0");
+  const LPARAM at = MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
+  if (!PostMessageA(w, WM_MBUTTONDOWN, MK_MBUTTON, at) || !PostMessageA(w, WM_MBUTTONUP, 0, at)) {
+    return Fail("post failed");
+  }
+  std::printf("middle-clicked %ld %ld\n", x, y);
+  return 0;
+}
+
 // mouse-click CAPTION ID: a real left click with the mouse on the middle of
 // the dialog's control (for owner-drawn link buttons, which a user clicks).
 // Fails when another window covers that point.

@@ -1,18 +1,20 @@
 """End-to-end scenarios of the strip: the first start, a second instance,
 the clock list's commands, moving and the tray icon, Capture Timestamp, bad
-stored data, the settings the strip shows and the display scale. Run through
-run_e2e.py; the helpers are in e2e.py."""
+stored data, the settings the strip shows, the display scale and the preview
+of another instant by the wheel. Run through run_e2e.py; the helpers are in
+e2e.py."""
 
+import datetime
 import time
 
-from e2e import (DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, RED, WHITE, YELLOW, Failure, Program,
-                 buttons, capture, check, check_clock_key, check_equal, check_tooltip,
-                 cleanup_programs, clipboard, clock_record, colours_from, designator, detached,
-                 dialog_controls, drive, exit_via_menu, fresh_registry, hint_after_update_dialog,
-                 local_offset, log, parse_stamp, prepare_prefix, put_clock, rect, reg,
-                 screen_size, seed_clocks, start, start_watched, stop_wineserver, text_of,
-                 tray_icon_shown, wait_colours, wait_dialog, wait_reg, wait_until, widths, words,
-                 zoneinfo_offset)
+from e2e import (DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, MONTHS, RED, WHITE, YELLOW, Failure,
+                 Program, buttons, capture, cells, check, check_clock_key, check_equal,
+                 check_tooltip, cleanup_programs, clipboard, clock_record, colours_from,
+                 designator, detached, dialog_controls, drive, exit_via_menu, fresh_registry,
+                 hint_after_update_dialog, local_offset, log, parse_stamp, prepare_prefix,
+                 put_clock, rect, reg, screen_size, seed_clocks, start, start_watched,
+                 stop_wineserver, text_of, tooltip_texts, tray_icon_shown, wait_colours,
+                 wait_dialog, wait_reg, wait_until, widths, words, zoneinfo_offset)
 
 
 def scenario_first_start():
@@ -497,6 +499,120 @@ def scenario_settings():
     heights = [r["height"] for r in sizes]
     check(heights[0] < heights[1] < heights[2], "FontSize 0, 1, 2: taller strips %r" % heights)
 
+DARK_BLUE = "600000"  # the time row's background while it previews another instant
+
+
+def preview_tips(offset, t0, t1):
+    """The preview tip at any moment between t0 and t1, "+3:15  Tue 8 Dec 18:30"."""
+    out = set()
+    minutes = abs(offset) // 60
+    for at in (t0, t1):
+        d = datetime.datetime.fromtimestamp(at + offset)
+        year = "" if d.year == datetime.datetime.fromtimestamp(at).year else " %d" % d.year
+        out.add("%s%d:%02d  %s %d %s%s %02d:%02d" % ("-" if offset < 0 else "+", minutes // 60,
+                                                      minutes % 60, d.strftime("%a"), d.day,
+                                                      MONTHS[d.month - 1], year, d.hour,
+                                                      d.minute))
+    return out
+
+
+def check_preview(offset, what):
+    """The tip names the offset and the previewed local time; every cell is
+    painted on dark blue."""
+    t0 = time.time()
+    sign = "-" if offset < 0 else "+"
+    tip = text_of(drive("preview-tip", "%s%d:" % (sign, abs(offset) // 3600), 5), "preview-tip")
+    t1 = time.time()
+    expected = preview_tips(offset, t0, t1)
+    check(tip in expected, "%s: preview tip %r, expected one of %r" % (what, tip, sorted(expected)))
+    for i, c in enumerate(cells()):
+        total = sum(v for k, v in c.items() if k != "rows")
+        check(c[DARK_BLUE] * 2 > total, "%s: cell %d on dark blue (%d of %d pixels)"
+              % (what, i, c[DARK_BLUE], total))
+    log("  ok: %s: %r, dark blue row" % (what, tip))
+
+
+def in_present():
+    return all(c[DARK_BLUE] == 0 for c in cells()) and drive("preview-tip", "none")
+
+
+def check_tooltip_at(index, name, offset, shift, what):
+    """A title tooltip during the preview (a still wheel keeps it going)."""
+    drive("wheel", 0)
+    t0 = time.time()
+    tip = text_of(drive("tooltip", index, 8), "tooltip")
+    t1 = time.time()
+    expected = tooltip_texts(name, offset, 1, t0 + shift, t1 + shift)
+    check(tip in expected, "%s: tooltip %r, expected one of %r" % (what, tip, sorted(expected)))
+    log("  ok: %s: tooltip %r" % (what, tip))
+
+
+def check_capture_at(index, zone_offset, shift, what, hold=0):
+    """Capture Timestamp (format 3) names the previewed instant; with hold,
+    the question stays open that many seconds first."""
+    drive("wheel", 0)
+    t0 = time.time()
+    if hold:
+        drive("post-command", 121)
+        time.sleep(hold)
+        check(all(c[DARK_BLUE] > 0 for c in cells()), "%s: the preview waits for the box" % what)
+        text = text_of(drive("answer", "Save Timestamp to Clipboard?", "Cancel", 10), "text")
+        stamp = text[len("Save timestamp '"):-len("' to clipboard?")]
+    else:
+        stamp = capture(index, "Cancel")
+    t1 = time.time()
+    at, tzd = parse_stamp(3, stamp, zone_offset)
+    check(t0 + shift - 3 <= at <= t1 + shift + 1, "%s: %r is the previewed instant" % (what, stamp))
+    check_equal(tzd, designator(zone_offset), "%s: zone designator" % what)
+
+
+def scenario_preview():
+    """The wheel previews another instant: cells, title tooltips and Capture
+    Timestamp follow it on a dark blue row with a tip at the mouse; the strip
+    returns to the present after 5 s (not while a box is open), when the
+    wheel brings it back and on a middle click. Nothing is stored."""
+    values = [(".", "N", "dword", len(DEFAULT_CLOCKS)), (".", "TimeStampFmt", "dword", 3)]
+    for i, c in enumerate(DEFAULT_CLOCKS):
+        values += put_clock(str(i), c)
+    fresh_registry(values)
+    p = start()
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    drive("send-command", 108)  # Save Settings: what the start itself has to store
+    stored = reg()
+    check(in_present(), "no preview before the wheel")
+
+    drive("wheel", 120, 96)  # 96 notches: one day later
+    check_preview(86400, "+24 h")
+    check_tooltip_at(0, "Local", local_offset(time.time() + 86400), 86400, "+24 h, Local")
+    check_tooltip_at(1, "AWST", 8 * 3600, 86400, "+24 h, Perth")
+    check_tooltip_at(2, "GMT", 0, 86400, "+24 h, UTC")
+    check_capture_at(1, 8 * 3600, 86400, "+24 h, Perth")
+    check_capture_at(1, 8 * 3600, 86400, "+24 h, Perth, box held open 6 s", hold=6)
+    wait_until(in_present, "back to the present 5 s after the last wheel movement", 12)
+
+    drive("wheel", -120, 1, "shift")  # an hour a notch with Shift
+    check_preview(-3600, "-1 h")
+    check_tooltip_at(1, "AWST", 8 * 3600, -3600, "-1 h, Perth")
+    check_capture_at(2, 0, -3600, "-1 h, UTC")
+    drive("wheel", 0, 1, "--", "wheel", 120, 1, "shift")
+    wait_until(in_present, "back to the present when the wheel brings the offset to 0", 2)
+
+    drive("wheel", 7, 1000)  # fine-grained deltas add up: 7000 is 58 notches
+    check_preview(58 * 900, "1000 small deltas")
+    drive("middle-click")
+    wait_until(in_present, "back to the present on a middle click", 2)
+
+    drive("wheel", 32767, 2000, "shift")  # decades ahead, past 2038
+    ahead = 32767 * 2000 // 120
+    check_preview(ahead * 3600, "2000 big deltas")
+    behind = int((32767 * 2000 % 120 - 32768 * 2000) / 120)  # the rest carries over
+    drive("wheel", -32768, 2000, "shift")
+    check_preview((ahead + behind) * 3600, "2000 big deltas back")
+    drive("middle-click")
+    wait_until(in_present, "back to the present", 2)
+    exit_via_menu(p)
+    check_equal(reg(), stored, "the preview stored nothing")
+
 
 def scaled(value, dpi):
     """A pixel count written for 96 dpi at another scale, rounded as MulDiv
@@ -596,4 +712,5 @@ SCENARIOS = {
     "bad_registry": scenario_bad_registry,
     "settings": scenario_settings,
     "dpi": scenario_dpi,
+    "preview": scenario_preview,
 }
