@@ -2,11 +2,13 @@
 // names the previewed time, and the return to the present.
 #include <windowsx.h>
 
+#include <cstring>
+
 #include "tz/wall_clock.h"
 #include "ui/strip/preview.h"
 #include "ui/strip/strip.h"
 
-StripPreview Preview = {{0, 0}, nullptr, {0, 0}, 0};
+StripPreview Preview = {{0, 0}, nullptr, {0, 0}, "", 0, 0, 0};
 
 namespace {
 
@@ -37,10 +39,16 @@ void ShowPreviewTip(HWND window) {
   char text[kPreviewTipChars];
   PreviewTipText(Preview.state.offset, shown, present.year, text, sizeof text);
   TOOLINFOA tool = PreviewTool(window, text);
+  if (std::strcmp(text, Preview.tipText) == 0 && Preview.tipShown) return;
+  CopyBounded(Preview.tipText, sizeof Preview.tipText, text, kPreviewTipChars - 1);
   SendMessageA(Preview.tip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
+  // A shown tracking tip takes a new text when it is placed again; showing it
+  // afresh costs more than the whole row, so that happens once.
   SendMessageA(Preview.tip, TTM_TRACKPOSITION, 0,
                MAKELPARAM(Preview.at.x + 12, Preview.at.y + 20));
+  if (Preview.tipShown) return;
   SendMessageA(Preview.tip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+  Preview.tipShown = 1;
 }
 
 void RepaintTimeRow(HWND window) {
@@ -92,7 +100,16 @@ void OnStripWheel(HWND window, WPARAM wParam, LPARAM lParam) {
   SetTimer(window, kPreviewTimer, kPreviewMillis, nullptr);
   if (!changed) return;
   RepaintTimeRow(window);
-  ShowPreviewTip(window);
+  // Placing the tip may take longer than the row: it follows once the
+  // messages already queued are handled.
+  if (!Preview.tipPending && PostMessageA(window, kPreviewTipMessage, 0, 0)) {
+    Preview.tipPending = 1;
+  }
+}
+
+void OnPreviewTipMessage(HWND window) {
+  Preview.tipPending = 0;
+  if (Previewing()) ShowPreviewTip(window);
 }
 
 void EndStripPreview(HWND window) {
@@ -102,6 +119,7 @@ void EndStripPreview(HWND window) {
     char empty[] = "";
     TOOLINFOA tool = PreviewTool(window, empty);
     SendMessageA(Preview.tip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+    Preview.tipShown = 0;
   }
   RepaintTimeRow(window);
 }

@@ -12,6 +12,7 @@
 
 constexpr UINT kPrivateCloseMessage = 11550;
 constexpr UINT kTrayCallbackMessage = WM_APP + 1;  // 0x8001
+constexpr UINT kPreviewTipMessage = WM_APP + 2;  // the preview tip follows the repainted row
 constexpr const char* kWindowClass = "HORLIX";
 constexpr const char* kInstanceMutexName = "7D3A91C4-2E6B-4F08-9C15-A4B2E0D6F371";
 constexpr UINT_PTR kTickTimer = 1;
@@ -68,6 +69,9 @@ struct StripPreview {
   PreviewState state;
   HWND tip;
   POINT at;          // screen point of the last wheel message
+  char tipText[kPreviewTipChars];  // the text the shown tip was given
+  int32_t tipShown;
+  int32_t tipPending;  // a kPreviewTipMessage is on its way
   int32_t menuOpen;  // a menu of the strip is open: the preview waits
 };
 
@@ -117,6 +121,7 @@ void EndStripPreview(HWND window);
 void OnPreviewTimer(HWND window);
 void OnStripMenuLoop(HWND window, bool open);
 void TickPreviewTip(HWND window);
+void OnPreviewTipMessage(HWND window);
 
 // Tray icon (tray.cpp).
 void ApplyTrayIconSetting();

@@ -306,6 +306,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case kDpiChangedMessage:
       RescaleStrip(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
       return 0;
+    case kPreviewTipMessage:
+      OnPreviewTipMessage(window);
+      return 0;
     case kTrayCallbackMessage:
       HandleTrayEvent(window, lParam);
       return 0;
