@@ -1,6 +1,8 @@
 // Figures for the strip window under Wine, printed, not judged:
 // - one clock tick (PaintTimeRow + ShowStrip) for 3 and 64 clocks, inside
 //   this process;
+// - one wheel notch of the preview, from the message to the repainted strip
+//   (mean and worst of 400) and on to its placed tip, for 64 clocks;
 // - start of horlix.exe to its window and to its first painted time text,
 //   beside a minimal Win32 program (this program run with "minimal");
 // - the size of horlix.exe.
@@ -70,6 +72,41 @@ double TickMicros(HINSTANCE instance, int clocks) {
   DestroyWindow(window);
   Pump();
   return took;
+}
+
+// The preview moves one notch up, one down, and so on, from one notch ahead,
+// so that it never returns to the present.
+void WheelMicros(HINSTANCE instance, int clocks, double* mean, double* worst, double* tipMean) {
+  FillClocks(clocks);
+  Strip.totalWidth = TotalWidth();
+  Strip.fontChanged = 1;
+  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, kWindowClass, WS_POPUP, 0, 100,
+                                Strip.totalWidth, 34, nullptr, nullptr, instance, nullptr);
+  ShowWindow(window, SW_SHOWNOACTIVATE);
+  TickStrip(window);
+  Pump();
+  const LPARAM at = MAKELPARAM(20, 110);
+  SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), at);
+  const int rounds = 400;
+  *worst = 0;
+  double sum = 0;
+  double tipSum = 0;
+  for (int i = 0; i < rounds; ++i) {
+    const double t0 = Now();
+    SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(i % 2 ? -120 : 120)), at);
+    GdiFlush();
+    const double took = Now() - t0;
+    Pump();  // the tip follows
+    tipSum += Now() - t0;
+    sum += took;
+    if (took > *worst) *worst = took;
+  }
+  *mean = sum / rounds * 1e6;
+  *tipMean = tipSum / rounds * 1e6;
+  *worst *= 1e6;
+  EndStripPreview(window);
+  DestroyWindow(window);
+  Pump();
 }
 
 LRESULT CALLBACK MinimalProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
@@ -154,6 +191,10 @@ int main(int argc, char** argv) {
   cls.lpszClassName = kWindowClass;
   RegisterClassExA(&cls);
   for (int n : {3, 64}) std::printf("clock tick, %2d clocks        %8.1f us\n", n, TickMicros(instance, n));
+  double mean = 0, worst = 0, tipMean = 0;
+  WheelMicros(instance, 64, &mean, &worst, &tipMean);
+  std::printf("wheel notch to repainted strip, 64 clocks %8.1f us (worst %.1f us), with its tip %.1f us\n",
+              mean, worst, tipMean);
 
   if (argc > 1) {
     char self[MAX_PATH];
