@@ -44,8 +44,11 @@ void ShowPreviewTip(HWND window) {
   SendMessageA(Preview.tip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
   // A shown tracking tip takes a new text when it is placed again; showing it
   // afresh costs more than the whole row, so that happens once.
-  SendMessageA(Preview.tip, TTM_TRACKPOSITION, 0,
-               MAKELPARAM(Preview.at.x + 12, Preview.at.y + 20));
+  // Beside the mouse, below the strip: the tip never hides the times.
+  RECT strip{};
+  GetWindowRect(window, &strip);
+  const LONG below = Preview.at.y + 20 > strip.bottom + 2 ? Preview.at.y + 20 : strip.bottom + 2;
+  SendMessageA(Preview.tip, TTM_TRACKPOSITION, 0, MAKELPARAM(Preview.at.x + 12, below));
   if (Preview.tipShown) return;
   SendMessageA(Preview.tip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
   Preview.tipShown = 1;
