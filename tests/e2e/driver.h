@@ -88,6 +88,7 @@ int CmdButtons(const Args& a);
 int CmdPostCommand(const Args& a);
 int CmdWheel(const Args& a);
 int CmdMiddleClick(const Args& a);
+int CmdMouseWheel(const Args& a);
 int CmdSendCommand(const Args& a);
 int CmdCloseMessage(const Args& a);
 int CmdTrayEvent(const Args& a);

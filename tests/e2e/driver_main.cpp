@@ -52,6 +52,7 @@ const Command kCommands[] = {
     {"preview-tip", CmdPreviewTip},
     {"wheel", CmdWheel},
     {"middle-click", CmdMiddleClick},
+    {"mouse-wheel", CmdMouseWheel},
     {"pixels", CmdPixels},
     {"first-pixels", CmdFirstPixels},
     {"shot", CmdShot},

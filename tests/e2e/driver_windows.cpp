@@ -819,6 +819,30 @@ int CmdWheel(const Args& a) {
   return 0;
 }
 
+// mouse-wheel DELTA [title]: the mouse on clock 0's time cell (or its title
+// button) and one real wheel turn of DELTA through the system's input queue.
+int CmdMouseWheel(const Args& a) {
+  long delta = 0;
+  if (!IntArg(a, 1, &delta) || delta < -32768 || delta > 32767) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  long x = 0;
+  long y = 0;
+  if (!CellPoint(w, 0, &x, &y)) return Fail("no title button 0");
+  if (a.n > 2 && std::strcmp(a.v[2], "title") == 0) y = 2;
+  POINT p = {x, y};
+  ClientToScreen(w, &p);
+  MouseTo(p.x, p.y, 0);
+  Sleep(50);
+  INPUT in{};
+  in.type = INPUT_MOUSE;
+  in.mi.mouseData = static_cast<DWORD>(delta);
+  in.mi.dwFlags = MOUSEEVENTF_WHEEL;
+  SendInput(1, &in, sizeof in);
+  std::printf("mouse-wheel %ld at %ld %ld\n", delta, p.x, p.y);
+  return 0;
+}
+
 // middle-click: a middle button click on clock 0's time cell, by message.
 int CmdMiddleClick(const Args&) {
   HWND w = NeedWindow();

@@ -610,6 +610,10 @@ def scenario_preview():
     check_preview((ahead + behind) * 3600, "2000 big deltas back")
     drive("middle-click")
     wait_until(in_present, "back to the present", 2)
+    drive("mouse-wheel", -120, "title")  # a real notch, over a title button
+    check_preview(-900, "a wheel notch over a title")
+    drive("middle-click")
+    wait_until(in_present, "back to the present", 2)
     exit_via_menu(p)
     check_equal(reg(), stored, "the preview stored nothing")
 
