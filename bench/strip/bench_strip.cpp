@@ -50,7 +50,8 @@ void FillClocks(int n) {
   Clocks.N = n;
 }
 
-double TickMicros(HINSTANCE instance, int clocks) {
+// A strip of the given number of clocks, shown and laid out.
+HWND OpenStrip(HINSTANCE instance, int clocks) {
   FillClocks(clocks);
   Strip.totalWidth = TotalWidth();
   Strip.fontChanged = 1;
@@ -59,6 +60,11 @@ double TickMicros(HINSTANCE instance, int clocks) {
   ShowWindow(window, SW_SHOWNOACTIVATE);
   TickStrip(window);  // fonts and layout
   Pump();
+  return window;
+}
+
+double TickMicros(HINSTANCE instance, int clocks) {
+  HWND window = OpenStrip(instance, clocks);
   const int rounds = 400;
   HDC dc = GetDC(window);
   const double start = Now();
@@ -77,14 +83,7 @@ double TickMicros(HINSTANCE instance, int clocks) {
 // The preview moves one notch up, one down, and so on, from one notch ahead,
 // so that it never returns to the present.
 void WheelMicros(HINSTANCE instance, int clocks, double* mean, double* worst, double* tipMean) {
-  FillClocks(clocks);
-  Strip.totalWidth = TotalWidth();
-  Strip.fontChanged = 1;
-  HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, kWindowClass, WS_POPUP, 0, 100,
-                                Strip.totalWidth, 34, nullptr, nullptr, instance, nullptr);
-  ShowWindow(window, SW_SHOWNOACTIVATE);
-  TickStrip(window);
-  Pump();
+  HWND window = OpenStrip(instance, clocks);
   const LPARAM at = MAKELPARAM(20, 110);
   SendMessageA(window, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), at);
   const int rounds = 400;
