@@ -298,6 +298,10 @@ class Files(ServerCase):
         get(self.server, CGI + "?xv=1650&zd=0000-00-00T00:00Z", "Horlix")
         get(self.server, "/src/horlixtz.ini", "Horlixupdater")
         get(self.server, "/nothing", 'Odd "agent"')
+        # Apache writes a request's log line after it has sent the answer.
+        end = time.time() + 10
+        while len(self.server.log_lines) < 3 and time.time() < end:
+            time.sleep(0.05)
         lines = self.server.log_lines
         self.assertEqual(len(lines), 3, lines)
         self.assertRegex(lines[0], r'^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ 127\.0\.0\.1 '
