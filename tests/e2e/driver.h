@@ -55,6 +55,8 @@ struct ButtonList {
 // The main window's title buttons, by control id (the clock index).
 void CollectButtons(HWND window, ButtonList* list);
 const ButtonInfo* ButtonOf(const ButtonList& list, int id);
+// The middle of title button INDEX, in the strip's client coordinates.
+bool TitleCentre(HWND window, long index, POINT* p);
 
 // ---- arguments (driver_common.cpp) ----
 

@@ -146,6 +146,15 @@ const ButtonInfo* ButtonOf(const ButtonList& list, int id) {
   return nullptr;
 }
 
+bool TitleCentre(HWND window, long index, POINT* p) {
+  ButtonList list;
+  CollectButtons(window, &list);
+  const ButtonInfo* b = ButtonOf(list, static_cast<int>(index));
+  if (b == nullptr) return false;
+  *p = POINT{(b->client.left + b->client.right) / 2, (b->client.top + b->client.bottom) / 2};
+  return true;
+}
+
 // ---- arguments ----
 
 bool IntArg(const Args& a, int i, long* out) {

@@ -88,11 +88,8 @@ int CmdTooltip(const Args& a) {
   const DWORD end = Deadline(SecondsArg(a, 2, 5));
   HWND w = NeedWindow();
   if (w == nullptr) return 1;
-  ButtonList list;
-  CollectButtons(w, &list);
-  const ButtonInfo* b = ButtonOf(list, static_cast<int>(index));
-  if (b == nullptr) return Fail("no title button with that index");
-  POINT p = {(b->client.left + b->client.right) / 2, (b->client.top + b->client.bottom) / 2};
+  POINT p;
+  if (!TitleCentre(w, index, &p)) return Fail("no title button with that index");
   return HoverForTooltip(w, p, end);
 }
 

@@ -251,11 +251,8 @@ int CmdDoubleClickTitle(const Args& a) {
   if (!IntArg(a, 1, &index)) return 2;
   HWND w = NeedWindow();
   if (w == nullptr) return 1;
-  ButtonList list;
-  CollectButtons(w, &list);
-  const ButtonInfo* b = ButtonOf(list, static_cast<int>(index));
-  if (b == nullptr) return Fail("no title button with that index");
-  POINT p = {(b->client.left + b->client.right) / 2, (b->client.top + b->client.bottom) / 2};
+  POINT p;
+  if (!TitleCentre(w, index, &p)) return Fail("no title button with that index");
   ClientToScreen(w, &p);
   MouseTo(p.x, p.y, 0);
   Sleep(100);

@@ -455,6 +455,14 @@ class Command(unittest.TestCase):
                                 r"\(port \d+\)$")
         return p, int(first.rsplit("port ", 1)[1].rstrip(")\n"))
 
+    def assert_loopback_only(self, port):
+        """Bound to loopback only: the port is not open on another address."""
+        with open("/proc/net/tcp") as f:
+            listening = [line.split()[1] for line in f.read().splitlines()[1:]
+                         if line.split()[3] == "0A"]
+        self.assertIn("0100007F:%04X" % port, listening)
+        self.assertNotIn("00000000:%04X" % port, listening)
+
     def test_port_zero_sigterm_and_log_file(self):
         log = os.path.join(self.tmp, "requests.log")
         p, port = self.start("--port", "0", "--log", log)
@@ -463,12 +471,7 @@ class Command(unittest.TestCase):
                                      headers={"User-Agent": "Horlixupdater"})
         with urllib.request.urlopen(req, timeout=10) as r:
             self.assertEqual(r.read(), b"status=0")
-        # Bound to loopback only: the port is not open on another address.
-        with open("/proc/net/tcp") as f:
-            listening = [line.split()[1] for line in f.read().splitlines()[1:]
-                         if line.split()[3] == "0A"]
-        self.assertIn("0100007F:%04X" % port, listening)
-        self.assertNotIn("00000000:%04X" % port, listening)
+        self.assert_loopback_only(port)
         p.send_signal(signal.SIGTERM)
         self.assertEqual(p.wait(timeout=10), 0)
         self.assertIn("horlix-update-server: stopped", p.stderr.read())
@@ -495,11 +498,7 @@ class Command(unittest.TestCase):
                                      headers={"User-Agent": "Horlixupdater"})
         with urllib.request.urlopen(req, timeout=10) as r:
             self.assertEqual(r.read(), b"status=0")
-        with open("/proc/net/tcp") as f:
-            listening = [line.split()[1] for line in f.read().splitlines()[1:]
-                         if line.split()[3] == "0A"]
-        self.assertIn("0100007F:%04X" % port, listening)
-        self.assertNotIn("00000000:%04X" % port, listening)
+        self.assert_loopback_only(port)
 
         def descendants():
             parents = {}
