@@ -8,7 +8,8 @@ Everything is answered from a release folder that tools/horlix-publish fills:
     ROOT/horlix/download.html              the download page
     ROOT/<path of url=>                    the installer
 
-Requests (HTTP GET; every reply carries Content-Length and no-cache headers):
+Requests (HTTP GET or HEAD; any other method is answered with HTTP 405 and
+"Allow: GET, HEAD"; every reply carries Content-Length and no-cache headers):
 
     /cgi-bin/horlix-update.cgi?xv=V&zd=D   "status=N"
         2  when V is below the published version (the info file's exever=),
@@ -16,8 +17,8 @@ Requests (HTTP GET; every reply carries Content-Length and no-cache headers):
            Date in section Version (both "YYYY-MM-DDThh:mmZ", compared as
            text; a D of another form counts as older than any date),
         0  otherwise (also when nothing is published).
-        A missing or non-decimal V is answered with HTTP 400 and
-        "error=bad query".
+        A missing or non-decimal V, or one of more than 8192 digits, is
+        answered with HTTP 400 and "error=bad query".
     /cgi-bin/horlix-update.cgi?req=tzinfo  "crc=%x;size=%u;" of the zone data
         file (CRC-32 of IEEE 802.3, lower-case hex); HTTP 404 and
         "error=no zone data file" when none is published.
@@ -58,6 +59,10 @@ PAGE_FILES = ("horlix/index.html", "horlix/download.html")
 # would let through): the compiled CGI (server/cgi) reads dates the same way.
 DATE_FORM = re.compile(r"[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}Z\Z")
 INFO_TEXT_MAX = 1023
+# The longest xv the compiled CGI takes (more digits are a bad query there,
+# and Python's int() refuses them anyway).
+FIELD_MAX = 8192
+ALLOWED_METHODS = ("GET", "HEAD")
 
 
 # ---------------------------------------------------------------- CRC-32
@@ -129,6 +134,14 @@ def info_file_version(data):
     return -value if m.group(1) == b"-" else value
 
 
+def decimal_below(digits, number):
+    """Whether the decimal text digits is below the number (>= 0), compared
+    as text so that no length of digits is too long."""
+    digits = digits.lstrip("0")
+    other = str(number)
+    return (len(digits), digits) < (len(other), other)
+
+
 class Release:
     """What is published in a release folder, read from disk when asked."""
 
@@ -176,8 +189,9 @@ class Release:
         return self._crc_cache["value"]
 
     def status(self, xv, zd):
+        """xv is the program's version as decimal digits (or a number)."""
         version = self.version()
-        if version is not None and xv < version:
+        if version is not None and version >= 0 and decimal_below(str(xv), version):
             return 2
         date = self.zone_date()
         if date is not None:
@@ -189,6 +203,8 @@ class Release:
         """The file for a request path inside the folder, or None. Paths
         that leave the folder are refused."""
         relative = urllib.parse.unquote(url_path).lstrip("/")
+        if "\0" in relative:
+            return None
         if url_path.endswith("/"):
             relative += "index.html"
         full = os.path.realpath(os.path.join(self.root, relative))
@@ -208,16 +224,32 @@ class UpdateHandler(BaseHTTPRequestHandler):
     server_version = "HorlixUpdateServer/1.0"
     protocol_version = "HTTP/1.0"
 
-    def do_GET(self):
-        parts = urllib.parse.urlsplit(self.path)
-        try:
-            code, body, ctype = self.route(parts.path, parts.query)
-        except Exception as e:  # a fault in a test's handler must still answer
-            code, body, ctype = 500, ("error=%s" % e).encode(), "text/plain"
-        self.send_body(code, body, ctype)
+    def parse_request(self):
+        if not super().parse_request():
+            return False
+        if self.command not in ALLOWED_METHODS:
+            self.send_body(*self.answer(self.command, self.path))
+            return False
+        return True
 
-    def do_HEAD(self):
-        self.send_body(405, b"", "text/plain")
+    def do_GET(self):
+        self.send_body(*self.answer(self.command, self.path))
+
+    do_HEAD = do_GET
+
+    def answer(self, method, target):
+        """(status, body, content type) for a request; a HEAD answer's body
+        is dropped when it is sent."""
+        if method not in ALLOWED_METHODS:
+            return 405, b"Method Not Allowed", "text/plain"
+        parts = urllib.parse.urlsplit(target)
+        try:
+            return self.route(parts.path, parts.query)
+        except Exception as e:
+            # A fault (here or in a test's handler) still answers, but what
+            # went wrong goes to the log only, never to the client.
+            self.server.write_log("error answering %r: %s: %s" % (target, type(e).__name__, e))
+            return 500, b"Internal Server Error", "text/plain"
 
     def route(self, path, query):
         if path == CGI_PATH:
@@ -229,10 +261,10 @@ class UpdateHandler(BaseHTTPRequestHandler):
         if fields.get("req") == ["tzinfo"]:
             return self.reply_tzinfo()
         xv = fields.get("xv", [""])[0]
-        if re.fullmatch(r"[0-9]+", xv) is None:
+        if re.fullmatch(r"[0-9]+", xv) is None or len(xv) > FIELD_MAX:
             return 400, b"error=bad query", "text/plain"
         zd = fields.get("zd", [None])[0]
-        return self.reply_status(int(xv), zd)
+        return self.reply_status(xv, zd)
 
     def reply_status(self, xv, zd):
         return 200, ("status=%d" % self.server.release.status(xv, zd)).encode(), "text/plain"
@@ -265,6 +297,8 @@ class UpdateHandler(BaseHTTPRequestHandler):
         # Replies change whenever a release is published.
         self.send_header("Cache-Control", "no-store")
         self.send_header("Expires", "0")
+        if code == 405:
+            self.send_header("Allow", ", ".join(ALLOWED_METHODS))
         self.end_headers()
         if self.command != "HEAD":
             self.wfile.write(body)

@@ -283,7 +283,7 @@ class Files(ServerCase):
             f.write(b"not for the web")
         for path in ("/horlix/upd/horlixquicki-sig.txt", "/src/horlixtz.ini", "/nothing",
                      "/../secret.txt", "/%2e%2e/secret.txt", "/src/%2e%2e/%2e%2e/secret.txt",
-                     "/horlix/../../secret.txt"):
+                     "/horlix/../../secret.txt", "/horlix/%00", "/src/horlixtz.ini%00.txt"):
             with self.subTest(path=path):
                 code, body, _ = get(self.server, path)
                 if self.apache and ".." in urllib.parse.unquote(path):
@@ -625,16 +625,18 @@ class CgiReference(unittest.TestCase):
     VALUES = ["1650", "1651", "01651", "", "abc", "+1651", "%2B1", "16%350", "tzinfo", "tzinf%6F",
               "2026-06-01T12:00Z", "2026-06-01T11:59Z", "2026-06-01T12:00Z%0A", "2026-06-01T12%3A01Z",
               "2026-06-01T12:00Z+", "%D9%A0026-06-01T12:00Z", "99999999999999999999999999", "%",
-              "%4", "2027-01-01T00:00Z"]
+              "%4", "2027-01-01T00:00Z", "1651%00", "%00", "%FF", "\xe9", "%D9%A1", "1" * 4301,
+              "1" * 8192, "0" * 8193, "2026-06-01T12:00Z" * 600]
+    METHODS = ["GET"] * 8 + ["HEAD", "HEAD", "POST", "PUT", "DELETE", "OPTIONS", "PROPFIND", "get"]
 
-    def cgi(self, root, query):
-        env = {"HORLIX_ROOT": root, "QUERY_STRING": query, "REQUEST_METHOD": "GET"}
+    def cgi(self, root, method, query):
+        """Status, header fields and body of the CGI's answer."""
+        env = {"HORLIX_ROOT": root, "QUERY_STRING": query.encode("latin-1"), "REQUEST_METHOD": method}
         out = subprocess.run([CGI_PROGRAM], env=env, capture_output=True, check=True).stdout
         head, _, body = out.partition(b"\r\n\r\n")
         fields = dict(line.split(b": ", 1) for line in head.split(b"\r\n"))
         self.assertEqual(fields[b"Cache-Control"], b"no-store")
-        self.assertEqual(fields[b"Content-Length"], str(len(body)).encode())
-        return int(fields[b"Status"].split()[0]), body
+        return int(fields[b"Status"].split()[0]), fields, body
 
     def test_random_queries_over_odd_releases(self):
         rng = random.Random(18)
@@ -659,13 +661,17 @@ class CgiReference(unittest.TestCase):
                     query = fixed[n] if n < len(fixed) else "&".join("%s=%s" % (rng.choice(self.NAMES), rng.choice(self.VALUES))
                                      if rng.random() < 0.9 else rng.choice(self.NAMES)
                                      for _ in range(rng.randint(0, 3)))
-                    code, body, _ = reference.route(CGI, query)
-                    with self.subTest(info=info, zones=zones, query=query):
-                        self.assertEqual(self.cgi(tmp, query), (code, body))
+                    method = "GET" if n < len(fixed) else rng.choice(self.METHODS)
+                    code, body, _ = reference.answer(method, CGI + "?" + query)
+                    with self.subTest(info=info, zones=zones, method=method, query=query[:80]):
+                        got, fields, got_body = self.cgi(tmp, method, query)
+                        self.assertEqual((got, got_body), (code, b"" if method == "HEAD" else body))
+                        self.assertEqual(fields[b"Content-Length"], str(len(body)).encode())
+                        self.assertEqual(fields.get(b"Allow"), b"GET, HEAD" if code == 405 else None)
                     seen.add(b"crc=" if body.startswith(b"crc=") else body)
         # Every kind of answer came up.
         self.assertLessEqual({b"status=0", b"status=1", b"status=2", b"error=bad query",
-                              b"error=no zone data file", b"crc="}, seen)
+                              b"error=no zone data file", b"crc=", b"Method Not Allowed"}, seen)
 
 
 if __name__ == "__main__":
