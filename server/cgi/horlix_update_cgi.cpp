@@ -4,11 +4,17 @@
 // DOCUMENT_ROOT.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "server/cgi/update_cgi.h"
 
 int main() {
   const char* root = getenv("HORLIX_ROOT");
   if (!root || !*root) root = getenv("DOCUMENT_ROOT");
-  return AnswerCgiRequest(getenv("REQUEST_METHOD"), getenv("QUERY_STRING"), root, stdout);
+  // Apache runs the CGI as the error document of a method it refused
+  // (ErrorDocument 405 in horlix.conf), as a GET: that refusal is the answer.
+  const char* method = getenv("REQUEST_METHOD");
+  const char* redirected = getenv("REDIRECT_STATUS");
+  if (redirected && strcmp(redirected, "405") == 0) method = nullptr;
+  return AnswerCgiRequest(method, getenv("QUERY_STRING"), root, stdout);
 }

@@ -142,3 +142,15 @@ write("bignum_powmod", "window", text(b"f" * 200) + text(b"ffffffff" * 9) + mod1
 write("bignum_powmod", "zero_exponent", text(b"0") + text(b"") + b"1")
 write("bignum_powmod", "zero_modulus", text(b"123456789") + text(b"10001") + b"")
 write("bignum_powmod", "even_modulus", text(b"deadbeef" * 4) + text(b"ffff") + b"10000000000000000")
+
+# update_cgi: from the back the mode (1 info file, 2 zone data file, 4 no
+# method, 8 no query, 16 no release folder); texts method, query, info file;
+# the rest the zone data file.
+zones = b"[Version]\r\nDate=2026-06-01T12:00Z\r\n"
+for name, mode, method, query in (("status", 3, b"GET", b"xv=1650&zd=2026-06-01T12:00Z"),
+                                  ("tzinfo", 2, b"GET", b"req=tzinfo"),
+                                  ("head", 3, b"HEAD", b"xv=1651&zd=0000-00-00T00:00Z"),
+                                  ("post", 3, b"POST", b"xv=1650"),
+                                  ("escapes", 1, b"GET", b"x%76=%31%00&zd=%D9%A0+&req"),
+                                  ("no_root", 16, b"GET", b"xv=1")):
+    write("update_cgi", name, text(method) + text(query) + text(b"exever=1651\n#") + zones + bytes([mode]))

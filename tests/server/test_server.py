@@ -19,6 +19,7 @@ import random
 import shutil
 import signal
 import socket
+import stat
 import subprocess
 import sys
 import tempfile
@@ -114,6 +115,7 @@ class ServerCase(unittest.TestCase):
         self.root = os.path.join(self.tmp, "root")
         os.makedirs(self.root)
         if self.apache:
+            os.chmod(self.tmp, 0o755)  # httpd's workers read it
             self.running = self.server = srv.SiteProcess(self.root, cgi=CGI_PROGRAM)
         else:
             self.server = srv.make_server(self.root, 0, handler=self.handler, log_file=None)
@@ -293,6 +295,17 @@ class Files(ServerCase):
                 else:
                     self.assertEqual((code, body), (404, b"Not Found"))
 
+    def test_only_get_and_head(self):
+        self.publish_ok("--zone-file", self.write("zones.ini", zone_file("2026-06-01T12:00Z")))
+        for path in (CGI + "?xv=1650&zd=x", "/src/horlixtz.ini", "/horlix/", "/nothing"):
+            for method in ("POST", "PUT", "DELETE", "PATCH", "OPTIONS", "PROPFIND", "TRACE", "get"):
+                with self.subTest(path=path, method=method):
+                    code, body, headers = get(self.server, path, method=method)
+                    self.assertEqual((code, body), (405, b"Method Not Allowed"))
+                    self.assertEqual(headers.get_all("Allow"), ["GET, HEAD"])
+            code, body, headers = get(self.server, path, method="HEAD")
+            self.assertEqual((code, body), (get(self.server, path)[0], b""))
+
     def test_request_log_names_the_agent(self):
         self.publish_ok("--zone-file", self.write("zones.ini", zone_file("2026-06-01T12:00Z")))
         get(self.server, CGI + "?xv=1650&zd=0000-00-00T00:00Z", "Horlix")
@@ -436,6 +449,7 @@ class Command(unittest.TestCase):
         self.tmp = tempfile.mkdtemp(prefix="horlix-server-cmd-")
         self.root = os.path.join(self.tmp, "root")
         os.makedirs(self.root)
+        os.chmod(self.tmp, 0o755)
 
     def tearDown(self):
         shutil.rmtree(self.tmp, ignore_errors=True)
@@ -529,6 +543,17 @@ class Command(unittest.TestCase):
             s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
             s.bind(("127.0.0.1", port))
 
+    def test_site_refuses_a_root_its_workers_cannot_read_and_changes_nothing(self):
+        if os.geteuid() != 0:
+            self.skipTest("only root's workers change user")
+        os.chmod(self.tmp, 0o700)
+        p = subprocess.run([SITE_CMD, "--root", self.root, "--port", "0", "--cgi", CGI_PROGRAM],
+                           capture_output=True, text=True, timeout=30)
+        self.assertEqual(p.returncode, 1)
+        self.assertRegex(p.stderr, r"^horlix-site: the workers \(user nobody\) cannot read %s: .*"
+                                   r"chmod o\+rx" % self.root)
+        self.assertEqual(stat.S_IMODE(os.stat(self.tmp).st_mode), 0o700)
+
     def test_two_servers_two_ports_and_a_taken_port(self):
         a, port_a = self.start("--port", "0")
         b, port_b = self.start("--port", "0")
@@ -568,6 +593,18 @@ class ApacheFiles(Files):
     apache = True
     logged_odd_agent = 'Odd \\"agent\\"'
 
+    def test_texts_are_plain_and_ht_files_hidden(self):
+        folder = os.path.join(self.root, "horlix")
+        os.makedirs(folder)
+        for name in ("notes.txt", "extra.ini", ".htaccess", ".htpasswd"):
+            with open(os.path.join(folder, name), "wb") as f:
+                f.write(b"x=1\n")
+        for name in ("notes.txt", "extra.ini"):
+            code, _, headers = get(self.server, "/horlix/" + name)
+            self.assertEqual((code, headers["Content-Type"]), (200, "text/plain"), name)
+        for name in (".htaccess", ".htpasswd"):
+            self.assertEqual(get(self.server, "/horlix/" + name)[0], 403, name)
+
     def test_head_ranges_and_no_store_on_what_the_programs_read(self):
         rng = random.Random(9)
         installer = bytes(rng.getrandbits(8) for _ in range(5000))
@@ -606,6 +643,57 @@ class ApacheFiles(Files):
         _, zones, _ = get(self.server, "/src/horlixtz.ini")
         code, tail, _ = get(self.server, "/src/horlixtz.ini", headers=[("Range", "bytes=-10")])
         self.assertEqual((code, tail), (206, zones[-10:]))
+
+
+class ApacheSlowClients(ServerCase):
+    """One client trickling the headers of 300 requests neither starves the
+    site nor holds a connection for long."""
+
+    apache = True
+
+    def test_trickling_connections(self):
+        held = []
+        started = time.time()
+        try:
+            for _ in range(300):
+                s = socket.create_connection(("127.0.0.1", self.server.port), timeout=5)
+                s.sendall(b"GET /horlix/ HTTP/1.1\r\nHost: x\r\nX-Slow: ")
+                s.setblocking(False)
+                held.append(s)
+            time.sleep(1)
+            fresh = time.time()
+            code, body, _ = get(self.server, CGI + "?xv=1650&zd=x")
+            self.assertEqual((code, body), (200, b"status=0"))
+            answered = time.time() - fresh
+            self.assertLess(answered, 5, "a fresh request waited for the slow ones")
+            # A byte every 2 s each, until the server has closed them all
+            # (it answers 408 or just closes); 30 s at the most.
+            open_ = set(held)
+            while open_ and time.time() - started < 30:
+                for s in list(open_):
+                    try:
+                        if s.recv(4096) == b"":
+                            open_.discard(s)
+                            continue
+                    except BlockingIOError:
+                        pass
+                    except OSError:
+                        open_.discard(s)
+                        continue
+                    try:
+                        s.send(b"a")
+                    except BlockingIOError:
+                        pass
+                    except OSError:
+                        open_.discard(s)
+                time.sleep(2)
+            self.assertEqual(len(open_), 0, "connections still open after %.0f s"
+                             % (time.time() - started))
+            print("fresh request answered in %.2f s; all 300 closed by the server within %.0f s"
+                  % (answered, time.time() - started), file=sys.stderr)
+        finally:
+            for s in held:
+                s.close()
 
 
 class CgiReference(unittest.TestCase):
