@@ -73,15 +73,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(at != std::string::npos);
   FUZZ_CHECK(std::sscanf(head.c_str() + at, "\r\nContent-Length: %lu\r\n", &declared) == 1);
   FUZZ_CHECK(head.find("\r\nCache-Control: no-store\r\n") != std::string::npos);
-  const bool allowed = methodArg && (method == "GET" || method == "HEAD");
+  // The method as the CGI sees it: the environment's text ends at a NUL.
+  const std::string seen = methodArg ? methodArg : "";
+  const bool allowed = seen == "GET" || seen == "HEAD";
   FUZZ_CHECK((status == 405) == !allowed);
   FUZZ_CHECK((head.find("\r\nAllow: GET, HEAD\r\n") != std::string::npos) == (status == 405));
-  if (allowed && method == "HEAD") {
+  if (seen == "HEAD") {
     FUZZ_CHECK(body.empty());
   } else {
     FUZZ_CHECK(declared == body.size());
   }
-  if (allowed && method == "GET") {
+  if (seen == "GET") {
     FUZZ_CHECK(status == 200 || status == 400 || status == 404 || status == 500);
     FUZZ_CHECK(status != 500 || rootArg[0] == '\0');
     if (status == 200) FUZZ_CHECK(IsStatusBody(body) || IsTzinfoBody(body));
