@@ -7,12 +7,17 @@
 #   ./release.sh --key KEY.pem --site URL [--update-server URL] [--url URL]
 #                [--out DIR] [--publish ROOT]
 #
-# --key: the maker's RSA-1024 private key (PEM, unencrypted, exponent 65537).
-#        The updater is built to trust its public half, derived here; the
-#        development key of tools/devkey is refused.
-# --site: the maker's web site, http://HOST[:PORT] (the About box, the
-#        browser links, where horlixupdater fetches the info file); also the
-#        update server unless --update-server names another.
+# --key: the maker's RSA-1024 private key (PEM, unencrypted, exponent 65537),
+#        the only thing in its file, readable by its owner alone and kept
+#        outside the source tree. The updater is built to trust its public
+#        half, derived here; the development key of tools/devkey is refused.
+#        The key is read by horlix-sign's own parser (tools/sign/key_check.cpp,
+#        compiled here into a temporary folder), so what passes is what signs.
+# --site: the maker's web site, http://HOST[:PORT] or https:// (the About
+#        box, the browser links, where horlixupdater fetches the info file);
+#        also the update server unless --update-server names another. No
+#        query or fragment, nothing that needs escaping, a host the users
+#        reach (see tools/check_release.py; a private address only warns).
 # --url: where the installer will be offered for download (the info file's
 #        "url="); default: SITE/horlix/horlix-VERSION-setup.exe
 # --out: the output folder, default dist
@@ -23,7 +28,8 @@
 # The release trees are build/release/windows and build/release/native
 # (HORLIX_RELEASE_BUILD chooses another folder); the development trees keep
 # the development key. Exit status 0 on success, 1 on a refused key or
-# address or a failed build or proof (nothing written), 2 on bad usage.
+# address (one line naming the reason, before anything is built or written)
+# or a failed build or proof (nothing written), 2 on bad usage.
 set -euo pipefail
 usage() {
   echo "usage: $0 --key KEY.pem --site URL [--update-server URL] [--url URL] [--out DIR] [--publish ROOT]" >&2
@@ -59,31 +65,33 @@ command -v openssl >/dev/null && command -v python3 >/dev/null ||
 
 # The addresses the programs are built for.
 python3 tools/check_release.py address --site "$site" || exit 1
-python3 tools/check_release.py address --update-server "$server" || exit 1
+[ "$server" = "$site" ] || python3 tools/check_release.py address --update-server "$server" || exit 1
 [ -z "$url" ] || python3 tools/check_release.py address --url "$url" --path || exit 1
+# With --publish, tools/horlix-publish keeps the installer at the address's path.
+[ -z "$publish" ] || python3 tools/check_release.py installer "${url:-$site/horlix/x.exe}" || exit 1
 
-# The key: an unencrypted RSA private key of 1024 bits, exponent 65537.
+# The key, read by horlix-sign's parser: one unencrypted RSA private key of
+# 1024 bits, exponent 65537, in PEM, and nothing else in the file.
 [ -e "$key" ] || fail "no key file $key"
 [ -f "$key" ] && [ -r "$key" ] || fail "cannot read the key file $key"
-if ! openssl pkey -in "$key" -passin pass: -noout 2>/dev/null; then
-  if grep -q "ENCRYPTED" "$key"; then
-    fail "$key is encrypted: horlix-sign needs the key unencrypted (keep it on an encrypted volume instead)"
-  elif grep -q "PUBLIC KEY-----" "$key"; then
-    fail "$key holds only a public key: the release is signed with the private key"
-  fi
-  fail "$key is not a private key in PEM form"
-fi
-modulus=$(openssl rsa -in "$key" -passin pass: -noout -modulus 2>/dev/null) ||
-  fail "$key is not an RSA key"
+command -v c++ >/dev/null || fail "a C++ compiler is needed to check the key (apt-get install g++)"
+check=$(mktemp -d)
+trap 'rm -rf "$check"' EXIT
+c++ -std=c++20 -O1 -I. tools/sign/key_check.cpp tools/sign/sign_key.cpp -o "$check/horlix-keycheck" ||
+  fail "cannot compile the key check tools/sign/key_check.cpp"
+modulus=$("$check/horlix-keycheck" "$key" 2>"$check/why") || fail "$key: $(head -n 1 "$check/why")"
 modulus=${modulus#Modulus=}
-[ ${#modulus} -eq 256 ] && [[ $modulus =~ ^[89A-F] ]] ||
-  fail "$key is not a 1024-bit RSA key (its modulus has ${#modulus} hexadecimal digits)"
-openssl rsa -in "$key" -passin pass: -noout -text 2>/dev/null | grep -q "^publicExponent: 65537 " ||
-  fail "$key does not have the public exponent 65537"
 dev_modulus=$(sed 's/^Modulus=//' tools/devkey/horlix-dev-modulus.txt | tr -d ' \r\n' | tr a-f A-F)
 [ "$modulus" != "$dev_modulus" ] ||
   fail "$key is the development key of tools/devkey: its private half is published in the repository," \
        "so anyone could sign updates for a release that trusts it"
+case "$key" in
+  "$(pwd -P)"/*) fail "$key lies inside the source tree $(pwd -P), where a commit, an archive or a" \
+                      "copy of the tree takes it along: keep it elsewhere" ;;
+esac
+mode=$(stat -c %a -- "$key")
+(( (8#$mode & 8#077) == 0 )) ||
+  fail "$key can be read or written by other users (mode $mode): chmod 600 $key, as ssh asks of its keys"
 
 # The release trees, configured with the key's modulus and the addresses.
 . tools/packages.sh

@@ -11,6 +11,10 @@ if [ $# -ne 5 ]; then
   exit 2
 fi
 win=$1 native=$2 out=$3 url=$4 key=$5
+# The address goes into the signed info file: the same form release.sh and
+# tools/horlix-publish take, checked before anything is written.
+python3 "$(dirname "$0")/check_release.py" form --url "$url" --path 2>&1 |
+  sed 's/^release: /make_dist: /' >&2 || exit 1
 
 # The installer this tree builds (the folder may hold older ones).
 setup="$win/installer/$(cat "$win/installer/setup-name.txt" 2>/dev/null || true)"

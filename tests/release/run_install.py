@@ -18,12 +18,14 @@ horlix-driver.exe and Wine's reg. Exit code 0 = passed, 1 = failed, 77 =
 skipped (nothing built, or no display).
 """
 
+import atexit
 import fcntl
 import hashlib
 import os
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 SKIP = 77
@@ -547,13 +549,28 @@ def scenario_release_script():
     server, which answers for any host), so nothing leaves the machine."""
     _, port = lb.loopback_site()
     site = "http://updates.horlix-release-check.net"
-    key = os.path.join(WORK, "release-key.pem")
+    # The maker's keys live outside the source tree (release.sh refuses one inside).
+    keys = tempfile.mkdtemp(prefix="horlix-release-keys-")
+    atexit.register(shutil.rmtree, keys, True)
+    key = os.path.join(keys, "release-key.pem")
     lb.openssl("genrsa", "-out", key, "1024")
     renamed = os.path.join(WORK, "maker.pem")
     shutil.copy(lb.DEV_KEY, renamed)
-    bad = {name: os.path.join(WORK, "bad-%s.pem" % name)
-           for name in ("encrypted", "public", "rsa2048", "ec", "exponent3")}
+    bad = {name: os.path.join(keys, "bad-%s.pem" % name)
+           for name in ("encrypted", "public", "rsa2048", "ec", "exponent3", "empty_passphrase", "der",
+                        "pss", "two", "readable")}
+    bad["in_tree"] = os.path.join(WORK, "bad-in-tree.pem")
     lb.openssl("genrsa", "-aes128", "-passout", "pass:secret", "-out", bad["encrypted"], "1024")
+    lb.openssl("pkey", "-in", key, "-aes128", "-passout", "pass:", "-out", bad["empty_passphrase"])
+    lb.openssl("pkey", "-in", key, "-outform", "DER", "-out", bad["der"])
+    lb.openssl("genpkey", "-algorithm", "RSA-PSS", "-pkeyopt", "rsa_keygen_bits:1024", "-out", bad["pss"])
+    # A new key (PKCS #1) with the development key after it.
+    with open(bad["two"], "wb") as f:
+        f.write(lb.openssl("rsa", "-in", key, "-traditional") + lb.read(lb.DEV_KEY))
+    for name in ("readable", "in_tree"):
+        shutil.copy(key, bad[name])
+    os.chmod(bad["readable"], 0o644)
+    os.chmod(bad["in_tree"], 0o600)
     lb.openssl("rsa", "-in", key, "-pubout", "-out", bad["public"])
     lb.openssl("genrsa", "-out", bad["rsa2048"], "2048")
     lb.openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", bad["ec"])
@@ -575,6 +592,29 @@ def scenario_release_script():
             ("a 2048-bit key", ["--key", bad["rsa2048"], "--site", site], 1, "not a 1024-bit"),
             ("an EC key", ["--key", bad["ec"], "--site", site], 1, "not an RSA key"),
             ("the exponent 3", ["--key", bad["exponent3"], "--site", site], 1, "exponent 65537"),
+            ("an empty passphrase", ["--key", bad["empty_passphrase"], "--site", site], 1, "encrypted"),
+            ("a DER key", ["--key", bad["der"], "--site", site], 1, "DER"),
+            ("an RSA-PSS key", ["--key", bad["pss"], "--site", site], 1, "RSA-PSS"),
+            ("a second key after the first", ["--key", bad["two"], "--site", site], 1, "more than one"),
+            ("a key others can read", ["--key", bad["readable"], "--site", site], 1, "chmod 600"),
+            ("a key inside the source tree", ["--key", bad["in_tree"], "--site", site], 1,
+             "inside the source tree"),
+            ("a bare query", ["--key", key, "--site", site + "?"], 1, "without a query"),
+            ("a bare fragment", ["--key", key, "--site", site + "#"], 1, "without a query"),
+            ("a quote in the host", ["--key", key, "--site", 'http://a"b.net'], 1, "escaping"),
+            ("a percent in the installer address", ["--key", key, "--site", site,
+                                                    "--url", site + "/a%20b.exe"], 1, "escaping"),
+            ("a multicast address", ["--key", key, "--site", "http://224.0.0.9"], 1, "multicast"),
+            ("a 0.x address", ["--key", key, "--site", "http://0.1.2.3"], 1, "multicast"),
+            ("a .local name", ["--key", key, "--site", "http://nas.local"], 1, "local-network"),
+            ("localhost6", ["--key", key, "--site", "http://localhost6:8080"], 1, "local-network"),
+            ("home.arpa", ["--key", key, "--site", "http://router.home.arpa"], 1, "local-network"),
+            ("the site's own path with --publish", ["--key", key, "--site", site, "--publish", WORK,
+                                                    "--url", site + "/src/horlixtz.ini"], 1,
+             "site's own paths"),
+            ("a private address, which only warns", ["--key", bad["public"],
+                                                     "--site", "http://10.0.0.5"], 1,
+             "warning: --site http://10.0.0.5 is a private address"),
             ("an example site", ["--key", key, "--site", "http://horlix.example"], 1, "example"),
             ("a documentation address", ["--key", key, "--site", "http://192.0.2.7"], 1,
              "example address"),
@@ -583,6 +623,8 @@ def scenario_release_script():
         code, err = release_sh(refused_tree, *args, "--out", out)
         check_equal(code, status, "release.sh with %s: exit status" % what)
         check(says in err, "with %s it says why: %r" % (what, err.strip()))
+        check(len(err.strip().splitlines()) == (2 if "warning" in says else 1),
+              "with %s the reason is one line" % what)
         check(not os.path.exists(out) and not os.path.exists(refused_tree),
               "with %s nothing is built or written" % what)
 

@@ -420,8 +420,10 @@ class Signing(ServerCase):
                           "--url", self.site + "/horlix/"]),
             ("a query", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
                          "--url", self.site + "/x.exe?a=1"]),
-            ("https", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
-                       "--url", "https://h/x.exe"]),
+            ("a bare fragment", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
+                                 "--url", self.site + "/x.exe#"]),
+            ("a quote in the site", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
+                                     "--site", self.site + '"']),
             ("a good zone file with a bad installer", [
                 "--zone-file", self.write("good.ini", zone_file("2026-09-01T00:00Z")),
                 "--installer", other, "--version", "1600", "--key", DEV_KEY, "--site", self.site]),
@@ -440,6 +442,10 @@ class Signing(ServerCase):
                 p = publish("--root", self.root, *args)
                 self.assertEqual(p.returncode, 2)
                 self.assertEqual(snapshot(), before)
+        # https is taken like http (the release tools agree on the addresses).
+        self.publish_ok("--installer", other, "--version", "1652", "--key", DEV_KEY,
+                        "--url", "https://updates.horlix-site.net/horlix/x.exe")
+        self.assertTrue(os.path.isfile(os.path.join(self.root, "horlix", "x.exe")))
 
 
 class Command(unittest.TestCase):

@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr size_t kMaxPem = 16384;
-
 int Fail(const char *what, const char *detail) {
     std::fprintf(stderr, "horlix-sign: %s%s%s\n", what, detail ? ": " : "", detail ? detail : "");
     return 1;
@@ -91,16 +89,9 @@ int main(int argc, char **argv) {
     if (!ParseVersion(argv[2], &version)) return Fail("VERSION is not a decimal number", argv[2]);
     if (const char *why = CheckInstallerUrl(argv[3])) return Fail(why, nullptr);
 
-    size_t pemSize = 0;
-    bool tooBig = false;
-    unsigned char *pem = ReadFile(argv[1], kMaxPem, &pemSize, &tooBig);
-    if (!pem) return Fail(tooBig ? "key file too large" : "cannot read key file", argv[1]);
     SignKey key;
     char err[256];
-    int32_t parsed = ParseSignKeyPem(reinterpret_cast<const char *>(pem), pemSize, &key, err, sizeof err);
-    WipeSecret(pem, pemSize);
-    std::free(pem);
-    if (parsed != 0) return Fail(err, argv[1]);
+    if (ReadSignKeyFile(argv[1], &key, err, sizeof err) != 0) return Fail(err, argv[1]);
     if (std::memcmp(key.publicKey, HorlixPublicKey, sizeof HorlixPublicKey) != 0) {
         std::fprintf(stderr,
                      "horlix-sign: note: this key is not the one built into this tree's updater "
@@ -108,6 +99,7 @@ int main(int argc, char **argv) {
     }
 
     size_t installerSize = 0;
+    bool tooBig = false;
     unsigned char *installer = ReadFile(argv[4], 0x7FFFFFFFu, &installerSize, &tooBig);
     if (!installer) {
         WipeSecret(&key, sizeof key);

@@ -14,9 +14,14 @@ struct SignKey {
 };
 
 // Parses a PEM private key: PKCS #8 ("BEGIN PRIVATE KEY", what
-// `openssl genrsa 1024` writes) or PKCS #1 ("BEGIN RSA PRIVATE KEY").
+// `openssl genrsa 1024` writes) or PKCS #1 ("BEGIN RSA PRIVATE KEY"),
+// unencrypted, the only PEM block of the text.
 // Returns 0 and fills key, or -1 with a reason in err (always terminated).
 int32_t ParseSignKeyPem(const char *pem, size_t len, SignKey *key, char *err, size_t errSize);
+
+// Reads the key file at path (at most 16 KiB) with ParseSignKeyPem: the one
+// way horlix-sign and horlix-keycheck read a maker's key.
+int32_t ReadSignKeyFile(const char *path, SignKey *key, char *err, size_t errSize);
 
 // Overwrites a key (or any buffer that held key material) with zeros.
 void WipeSecret(void *p, size_t len);
