@@ -11,8 +11,13 @@ int32_t PlatformHttpOpenSession(const char* agent, HttpHandle* session) {
   return 0;
 }
 
+// No cookie goes out, and no cache (WinINet's own or a proxy's) keeps an
+// answer or answers in the server's place.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI;
+
 int32_t PlatformHttpOpenRequest(HttpHandle session, const char* url, HttpHandle* request) {
-  HINTERNET r = InternetOpenUrlA(static_cast<HINTERNET>(session), url, nullptr, 0, 0, 0);
+  HINTERNET r = InternetOpenUrlA(static_cast<HINTERNET>(session), url, nullptr, 0, kRequestFlags, 0);
   if (r == nullptr) return static_cast<int32_t>(GetLastError());
   *request = r;
   return 0;

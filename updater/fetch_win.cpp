@@ -6,10 +6,15 @@
 
 #include "updater/fetch.h"
 
+// No cookie goes out, and no cache (WinINet's own or a proxy's) keeps an
+// answer or answers in the server's place.
+constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_CACHE_WRITE |
+                                INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI;
+
 int32_t FetchUrl(unsigned char* buffer, uint32_t* count, const char* url, const char* agent) {
   HINTERNET root = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (root == nullptr) return static_cast<int32_t>(GetLastError());
-  HINTERNET request = InternetOpenUrlA(root, url, nullptr, 0, 0, 0);
+  HINTERNET request = InternetOpenUrlA(root, url, nullptr, 0, kRequestFlags, 0);
   if (request == nullptr) {
     const DWORD code = GetLastError();
     InternetCloseHandle(root);

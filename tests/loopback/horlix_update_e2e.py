@@ -228,9 +228,10 @@ def data_files():
     return sorted(os.listdir(folder)) if os.path.isdir(folder) else None
 
 
-class ZoneReplies(Replies):
+class ZoneReplies(Replies, lb.SetsCookies):
     """The real server, or fixed bodies for the zone file's information and
-    for the zone file itself when they are set."""
+    for the zone file itself when they are set; it sets a cookie on every
+    answer."""
 
     tzinfo_body = None
     zone_body = None
@@ -280,7 +281,8 @@ def backup_names_between(t0, t1):
 def scenario_zone_update():
     """Installing a newer zone data file twice: the first creates the folder,
     the second keeps the first as its timestamped backup; each restarts the
-    program, which then shows the new rules."""
+    program, which then shows the new rules. The server sets a cookie on
+    every answer, which no later request carries."""
     site, port = lb.loopback_site()
     root = lb.fresh_folder("release-zones")
     first = zone_variant(b"2099-01-01T00:00Z", b"TKA-5", b"[Test/Update]\r\nTZ=UPD-3\r\n")
@@ -291,6 +293,7 @@ def scenario_zone_update():
         lb.write(paths[name], data)
     lb.publish(root, "--zone-file", paths["first"])
     clean_data_folder()
+    del lb.SetsCookies.cookies[:]
     with lb.PortLock(port) as lock:
         with lock.serve(root, handler=ZoneReplies) as server:
             e2e.seed_clocks([TOKYO], [(".", "TimeStampFmt", "dword", 3),
@@ -335,6 +338,8 @@ def scenario_zone_update():
             e2e.check(lb.read(os.path.join(e2e.appdata_folder(), backups[0])) == first,
                       "the backup holds the first file")
             e2e.check_equal(tokyo_designator(), "+06:00", "Tokyo after the second: TKB-6")
+            e2e.check_equal(set(lb.SetsCookies.cookies), {None},
+                            "no Cookie header in %d requests" % len(lb.SetsCookies.cookies))
             # The refreshed rule is what the clocks are saved with: Duplicate
             # marks them changed, so that Exit writes them whatever the first
             # layout made of the strip's size.

@@ -185,6 +185,23 @@ class PortLock:
             time.sleep(2)
 
 
+class SetsCookies(srv.UpdateHandler):
+    """The real server, setting a cookie on every answer and keeping the
+    Cookie header of every request (None when it has none) in .cookies."""
+
+    cookies = []
+
+    def parse_request(self):
+        if not super().parse_request():
+            return False
+        SetsCookies.cookies.append(self.headers.get("Cookie"))
+        return True
+
+    def end_headers(self):
+        self.send_header("Set-Cookie", "horlix-visitor=tracked; Path=/; Max-Age=86400")
+        super().end_headers()
+
+
 def fresh_folder(name):
     path = os.path.join(WORK, name)
     shutil.rmtree(path, ignore_errors=True)

@@ -53,6 +53,7 @@ class Run:
         self.rng = random.Random(1651)
         self.installer = None
         self.installer_url = None
+        self.handler = lb.srv.UpdateHandler
 
     def genuine(self, size=300000, version=None):
         """Publishes a signed release of a random installer, by default of
@@ -74,7 +75,7 @@ class Run:
         if args is None:
             args = [lb.windows_path(self.output)]
             lb.write(self.output, b"an old installer that must go")
-        running = self.lock.serve(self.root) if server else None
+        running = self.lock.serve(self.root, self.handler) if server else None
         if running is not None:
             running.__enter__()
         try:
@@ -135,6 +136,18 @@ def case_genuine(run):
              % len(run.installer))
     lb.check_equal(log, [(INFO_PATH, 200, "Horlixupdater"), (installer_path(run), 200, "Horlixupdater")],
                    "requests, replies and agent")
+
+
+def case_no_cookies(run):
+    """The server sets a cookie on every answer: neither the installer's
+    request after the info file's nor those of a second run carry it."""
+    run.handler = lb.SetsCookies
+    del lb.SetsCookies.cookies[:]
+    run.genuine()
+    for _ in range(2):
+        rc, _, _, log = run.run(expect_key=False)
+        lb.check_equal(rc, 0, "exit code")
+    lb.check_equal(lb.SetsCookies.cookies, [None] * 4, "the Cookie header of the four requests")
 
 
 def case_forged_signature(run):
