@@ -32,6 +32,7 @@ std::string ReaderSays(std::string bytes) {
   return out;
 }
 
+#ifdef _WIN32
 // The same through the profile functions, as the start-up called them (the
 // buffer for the names zeroed: a file of one bare header fills it but for
 // the last byte).
@@ -46,6 +47,7 @@ std::string FunctionsSay(const std::string& file, size_t size) {
   }
   return out;
 }
+#endif
 
 struct Row {
   const char* what;
@@ -88,10 +90,10 @@ std::vector<Row> Rows() {
 }
 
 TEST(ZoneIniTest, AwkwardFiles) {
-  const std::string folder = testfiles::FreshFolder("zoneini");
   for (const Row& row : Rows()) {
     EXPECT_EQ(ReaderSays(row.bytes), row.expected) << row.what;
 #ifdef _WIN32
+    static const std::string folder = testfiles::FreshFolder("zoneini");
     if (row.expected == kDeclined) continue;
     const std::string file = folder + "\\row.ini";
     testfiles::WriteBytes(file, row.bytes);
