@@ -4,6 +4,7 @@
 // desktop_posix.cpp the native twins for tests.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr int kPathChars = 260;
@@ -23,6 +24,9 @@ int ShowMessage(const char* text, const char* caption, MessageKind kind);
 // True when the file opens for reading (binary) and holds more than 0 bytes;
 // *size is its size. The file is closed again at once.
 bool UsableFileSize(const char* path, long* size);
+// Reads at most size bytes from the start of the file into buffer; the bytes
+// read, 0 when it does not open.
+size_t ReadFileStart(const char* path, char* buffer, size_t size);
 // Calls the HTML Help viewer; 0 when it cannot be loaded.
 void* CallHelpViewer(void* owner, const char* file, uint32_t command, uintptr_t data);
 

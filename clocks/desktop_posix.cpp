@@ -45,6 +45,16 @@ bool UsableFileSize(const char* path, long* size) {
   return ok;
 }
 
+size_t ReadFileStart(const char* path, char* buffer, size_t size) {
+  char native[kPathChars];
+  NativePath(path, native, sizeof native);
+  FILE* f = std::fopen(native, "rb");
+  if (f == nullptr) return 0;
+  const size_t read = std::fread(buffer, 1, size, f);
+  std::fclose(f);
+  return read;
+}
+
 void NativePath(const char* path, char* out, uint32_t size) {
   CopyBounded(out, size, path, size - 1);
   for (char* p = out; *p != '\0'; ++p) {

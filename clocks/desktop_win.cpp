@@ -88,6 +88,14 @@ bool UsableFileSize(const char* path, long* size) {
   return ok;
 }
 
+size_t ReadFileStart(const char* path, char* buffer, size_t size) {
+  FILE* f = std::fopen(path, "rb");
+  if (f == nullptr) return 0;
+  const size_t read = std::fread(buffer, 1, size, f);
+  std::fclose(f);
+  return read;
+}
+
 void* CallHelpViewer(void* owner, const char* file, uint32_t command, uintptr_t data) {
   if (gHelp.failed) return nullptr;
   if (gHelp.library == nullptr) {

@@ -4,17 +4,27 @@
 // - one wheel notch of the preview, from the message to the repainted strip
 //   (mean and worst of 400) and on to its placed tip, for 64 clocks;
 // - start of horlix.exe to its window and to its first painted time text,
-//   beside a minimal Win32 program (this program run with "minimal");
+//   beside a minimal Win32 program (this program run with "minimal": the
+//   same manifest, the common controls initialised and a tooltip created),
+//   medians of several runs;
+// - the zone data file read, in one pass and, for comparison, with one
+//   profile-function call per section as the start-up did before;
 // - the size of horlix.exe.
 // Usage: bench_strip.exe [PROGRAM-FOLDER-WITH-horlix.exe-AND-horlixtz.ini]
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
 #include "clocks/clock_list.h"
+#include "clocks/desktop.h"
+#include "clocks/profile.h"
 #include "clocks/settings.h"
+#include "clocks/zone_file.h"
 #include "ui/strip/strip.h"
 
 namespace {
@@ -119,8 +129,11 @@ int RunMinimal(HINSTANCE instance) {
   cls.hInstance = instance;
   cls.lpszClassName = "MINIMALWINDOW";
   RegisterClassA(&cls);
+  InitCommonControls();
   HWND w = CreateWindowExA(WS_EX_TOOLWINDOW, "MINIMALWINDOW", "minimal", WS_POPUP | WS_VISIBLE,
                            0, 300, 100, 30, nullptr, nullptr, instance, nullptr);
+  CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, 0, 0, 0, 0, w,
+                  nullptr, instance, nullptr);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
   (void)w;
@@ -173,6 +186,44 @@ void TimeStart(const char* commandLine, const char* cls, bool waitForPaint, doub
   CloseHandle(pi.hProcess);
 }
 
+// The median of the runs that got there (a failed one is -1).
+double Median(double* values, int n) {
+  std::sort(values, values + n);
+  const double* first = std::upper_bound(values, values + n, 0.0);
+  n = static_cast<int>(values + n - first);
+  if (n == 0) return -1;
+  return n % 2 ? first[n / 2] : (first[n / 2 - 1] + first[n / 2]) / 2;
+}
+
+// The zone data file of the folder read as the start-up reads it, and with
+// one profile-function call per section; milliseconds, best of a few.
+void ZoneReadMillis(const char* folder, double* onePass, double* perSection, int* zones) {
+  char exe[MAX_PATH + 16];
+  std::snprintf(exe, sizeof exe, "%s\\horlix.exe", folder);
+  OverrideProgramPaths(exe, "");
+  *onePass = *perSection = 1e9;
+  for (int round = 0; round < 5; ++round) {
+    FreeZones();
+    double t0 = Now();
+    LoadZoneFile();
+    *onePass = std::min(*onePass, Now() - t0);
+    *zones = 0;
+    for (const ZoneEntry* e = ZoneList; e != nullptr; e = e->next) ++*zones;
+    t0 = Now();
+    static char names[1 << 20];
+    ProfileSectionNames(Paths.zoneFile, names, sizeof names);
+    for (const char* name = names; *name != '\0'; name += std::strlen(name) + 1) {
+      char tz[256];
+      ProfileString(Paths.zoneFile, name, "TZ", "", tz, sizeof tz);
+    }
+    *perSection = std::min(*perSection, Now() - t0);
+  }
+  FreeZones();
+  OverrideProgramPaths(nullptr, nullptr);
+  *onePass *= 1e3;
+  *perSection *= 1e3;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -202,13 +253,25 @@ int main(int argc, char** argv) {
     std::snprintf(minimal, sizeof minimal, "\"%s\" minimal", self);
     char horlix[MAX_PATH + 16];
     std::snprintf(horlix, sizeof horlix, "\"%s\\horlix.exe\"", argv[1]);
-    double minShown = 0, minPainted = 0, shown = 0, painted = 0;
-    for (int round = 0; round < 3; ++round) {
-      TimeStart(minimal, "MINIMALWINDOW", false, &minShown, &minPainted);
-      TimeStart(horlix, kWindowClass, true, &shown, &painted);
-      std::printf("start: minimal window %6.0f ms, strip shown %6.0f ms (%.2fx), first time text %6.0f ms\n",
-                  minShown * 1e3, shown * 1e3, shown / minShown, painted * 1e3);
+    constexpr int kRounds = 7;
+    double minShown[kRounds], shown[kRounds], painted[kRounds], unused = 0;
+    for (int round = 0; round < kRounds; ++round) {
+      TimeStart(minimal, "MINIMALWINDOW", false, &minShown[round], &unused);
+      TimeStart(horlix, kWindowClass, true, &shown[round], &painted[round]);
+      std::printf("start: minimal window %6.0f ms, strip shown %6.0f ms, first time text %6.0f ms\n",
+                  minShown[round] * 1e3, shown[round] * 1e3, painted[round] * 1e3);
     }
+    const double minMedian = Median(minShown, kRounds);
+    const double shownMedian = Median(shown, kRounds);
+    std::printf("start, medians of %d: minimal window %.0f ms, strip shown %.0f ms (%.2fx), "
+                "first time text %.0f ms (%.2fx)\n",
+                kRounds, minMedian * 1e3, shownMedian * 1e3, shownMedian / minMedian,
+                Median(painted, kRounds) * 1e3, Median(painted, kRounds) / minMedian);
+    double onePass = 0, perSection = 0;
+    int zones = 0;
+    ZoneReadMillis(argv[1], &onePass, &perSection, &zones);
+    std::printf("zone data file read (%d zones): %.2f ms in one pass, %.1f ms with a call per section\n",
+                zones, onePass, perSection);
     char exe[MAX_PATH + 16];
     std::snprintf(exe, sizeof exe, "%s\\horlix.exe", argv[1]);
     WIN32_FILE_ATTRIBUTE_DATA data;

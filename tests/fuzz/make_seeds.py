@@ -81,6 +81,13 @@ write("zone_file", "appdata", b"\x01[Europe/Berlin]\r\nTZ=CET-1CEST,M3.5.0,M10.5
 write("zone_file", "odd_lines", b"\x00\xef\xbb\xbf[ A ]\r\nTZ = \"x\"\r\n[A]\r\nTZ=second\r\nno equals\r\n[]\r\n[B\r\n=v\r\n[C]\r\nTZ=" + b"y" * 300 + b"\r\n")
 write("zone_file", "empty", b"\x00")
 
+# zone_ini: the file alone; line ends, blanks, quotes, NUL bytes, duplicates.
+write("zone_ini", "shipped_head", b"\n".join(lines[:40]))
+write("zone_ini", "line_ends", b"[A]\rTZ=a\r\r[B]\n\rTZ=b\r\n[C]\nTZ=c\x1a\r\n\t[ D\x0b]\nTZ\t= d ")
+write("zone_ini", "quotes", b"[A]\nTZ=\" x \"\n[B]\nTZ=\"\n[C]\nTZ=''\n[D]\nTZ='a\"\n[E]\nTZ=\"" + b"w" * 255 + b"\"\n")
+write("zone_ini", "nul_bytes", b"[A\x00B]\r\nTZ=a\x00b\r\n[C]\r\nT\x00Z=c\r\nTZ\x00=d\r\n[ D \x00 ]\r\nTZ=1\r\n[d]\r\nTZ=2\r\n")
+write("zone_ini", "duplicates", b"TZ=x\r\n[a]b]\r\n[A]\r\nX=1\r\n[a]\r\nTZ=2\r\n[B]\r\nTZ\r\nTZ=3\r\n[]\r\nTZ=4\r\n[x]")
+
 # settings_file: an exported file.
 def settings(n, clocks, guid=b"7D3A91C4-2E6B-4F08-9C15-A4B2E0D6F371"):
     out = [b"; Exported settings for Horlix world time utility", b"; <http://horlix.example/horlix/>",
