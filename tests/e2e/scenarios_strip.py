@@ -571,24 +571,36 @@ def scenario_preview():
     Timestamp follow it on a dark blue row with a tip at the mouse; the strip
     returns to the present after 5 s (not while a box is open), when the
     wheel brings it back and on a middle click. Nothing is stored."""
-    values = [(".", "N", "dword", len(DEFAULT_CLOCKS)), (".", "TimeStampFmt", "dword", 3)]
-    for i, c in enumerate(DEFAULT_CLOCKS):
+    # A zone whose name the zone data file spells out ("UTCMinusThree").
+    clocks = DEFAULT_CLOCKS + [{"Id": "America/Sao_Paulo", "Title": "Sao Paulo", "Type": 2,
+                                "Wd": 0, "Width": 80, "Color": 0xFFFFFF, "Format": 2,
+                                "Tz": "UTCMinusThree3"}]
+    values = [(".", "N", "dword", len(clocks)), (".", "TimeStampFmt", "dword", 3)]
+    for i, c in enumerate(clocks):
         values += put_clock(str(i), c)
     fresh_registry(values)
     p = start()
-    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW, WHITE])
     drive("send-command", 108)  # Save Settings: what the start itself has to store
     stored = reg()
     check(in_present(), "no preview before the wheel")
+    check_tooltip(3, "-03", -3 * 3600, 1, "Sao Paulo: the name as IANA writes it")
 
     drive("wheel", 120, 96)  # 96 notches: one day later
     check_preview(86400, "+24 h")
     check_tooltip_at(0, "Local", local_offset(time.time() + 86400), 86400, "+24 h, Local")
     check_tooltip_at(1, "AWST", 8 * 3600, 86400, "+24 h, Perth")
     check_tooltip_at(2, "GMT", 0, 86400, "+24 h, UTC")
+    # One tip at a time: the black area's hint waits while the preview tip shows.
+    drive("wheel", 0)
+    b, r = buttons(), rect()
+    code, lines = drive("tooltip-at", b[-1]["left"] + 3, r["height"] - 3, 3, may_fail=True)
+    check(code != 0, "no hint over the preview tip: %r" % lines)
     check_capture_at(1, 8 * 3600, 86400, "+24 h, Perth")
     check_capture_at(1, 8 * 3600, 86400, "+24 h, Perth, box held open 6 s", hold=6)
     wait_until(in_present, "back to the present 5 s after the last wheel movement", 12)
+    check_equal(text_of(drive("tooltip-at", b[-1]["left"] + 3, r["height"] - 3, 8), "tooltip"),
+                STRIP_HINT, "the hint is back after the preview")
 
     drive("wheel", -120, 1, "shift")  # an hour a notch with Shift
     check_preview(-3600, "-1 h")
