@@ -175,6 +175,14 @@ int32_t WriteLastCheck(const uint8_t fileTime[8]) {
   return RegistryWrite(kMainKey, "UpdateLastCheck", kRegBinary, fileTime, 8);
 }
 
+int32_t WriteLastCheckError(const char* error) {
+  if (error == nullptr) {
+    const int32_t code = RegistryDeleteValue(kMainKey, "UpdateLastError");
+    return code == kRegErrorFileNotFound ? 0 : code;
+  }
+  return WriteText(kMainKey, "UpdateLastError", error);
+}
+
 void SetLaunchAtStartup(int on) {
   if (!on) {
     RegistryDeleteValue(kRunKey, kRunValue);

@@ -37,5 +37,8 @@ int LoadSettings();
 int SaveSettings(int withClocks);
 int32_t WriteDword(int32_t value, const char* keyPath, const char* name);
 int32_t WriteLastCheck(const uint8_t fileTime[8]);
+// UpdateLastError: why the last update check failed (REG_SZ), kept until a
+// check succeeds; null removes it.
+int32_t WriteLastCheckError(const char* error);
 void SetLaunchAtStartup(int on);
 void ImportDword(const char* name, const char* settingsFile);

@@ -93,36 +93,46 @@ def read_footer(path):
 # ---------------------------------------------------------------------------
 # Angle-bracket names
 
-_SMALL = ["Zero", "One", "Two", "Three", "Four", "Five", "Six", "Seven", "Eight",
-          "Nine", "Ten", "Eleven", "Twelve", "Thirteen", "Fourteen", "Fifteen",
-          "Sixteen", "Seventeen", "Eighteen", "Nineteen"]
-# Minutes are spelt only for the quarters in use. No hour word followed by a
-# minute word spells another hour word, so every name reads back to exactly
-# one offset ("Four" + "teen..." cannot occur: no minute word starts so).
-_MINUTES = {0: "", 15: "Fifteen", 30: "Thirty", 45: "FortyFive"}
-_HOUR_LIMIT = 24
+# The words of the spelt-out names, shared with the program's display of them
+# (which reads them back to IANA's spelling): one table file for both.
+WORDS_FILE = os.path.join(ROOT, "tz", "abbreviation_words.inc")
+
+
+def read_offset_words(path=WORDS_FILE):
+    """The prefix and the sign, hour and minute words of abbreviation_words.inc:
+    (prefix, {"+": word, "-": word}, {hours: word}, {minutes: word})."""
+    with open(path, encoding="ascii") as f:
+        text = f.read()
+    prefix = re.search(r'kOffsetNamePrefix\[\] = "(\w+)";', text)
+    tables = {}
+    for name, body in re.findall(r"k(\w+)Words\[\] = \{(.*?)\n\};", text, re.S):
+        tables[name] = {(int(v) if v.isdigit() else v.strip("'")): word
+                        for v, word in re.findall(r"\{('.'|\d+), \"(\w*)\"\},", body)}
+    if not prefix or set(tables) != {"Sign", "Hour", "Minute"}:
+        raise ZoneDataError(f"{path}: no prefix or not the three word tables")
+    return prefix.group(1), tables["Sign"], tables["Hour"], tables["Minute"]
+
+
+_PREFIX, _SIGNS, _HOURS, _MINUTES = read_offset_words()
+_HOUR_LIMIT = max(_HOURS)
 
 _BRACKET_RE = re.compile(r"<([^<>]*)>")
 _OFFSET_NAME_RE = re.compile(r"^([+-])(\d{2})(\d{2})?(\d{2})?$")
 
 
-def _hour_word(h):
-    if h < 20:
-        return _SMALL[h]
-    return "Twenty" + (_SMALL[h - 20] if h > 20 else "")
-
-
 def offset_name(text):
     """The alphabetic name for the offset-style name inside angle brackets,
-    e.g. "+0530" -> "UTCPlusFiveThirty", "-03" -> "UTCMinusThree"."""
+    e.g. "+0530" -> "UTCPlusFiveThirty", "-03" -> "UTCMinusThree". The program
+    shows the name as "+hh" or "+hhmm" again, so only a text written that way
+    (minutes only when not 00) has a name."""
     m = _OFFSET_NAME_RE.match(text)
     if not m:
         raise ZoneDataError(f"angle-bracket name <{text}> is not of the form +hh[mm[ss]]")
-    sign, hh, mm, ss = m.group(1), int(m.group(2)), int(m.group(3) or 0), int(m.group(4) or 0)
-    if hh > _HOUR_LIMIT or mm not in _MINUTES or ss != 0:
+    sign, hh, mm = m.group(1), int(m.group(2)), int(m.group(3) or 0)
+    if hh not in _HOURS or mm not in _MINUTES or m.group(3) == "00" or m.group(4) is not None:
         raise ZoneDataError(f"angle-bracket name <{text}> has no spelt-out name "
-                            f"(hours up to {_HOUR_LIMIT}, minutes 00, 15, 30 or 45)")
-    return "UTC" + ("Plus" if sign == "+" else "Minus") + _hour_word(hh) + _MINUTES[mm]
+                            f"(hours up to {_HOUR_LIMIT}, minutes 15, 30 or 45)")
+    return _PREFIX + _SIGNS[sign] + _HOURS[hh] + _MINUTES[mm]
 
 
 def _bracket_order(bracket):

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "tz/abbreviation.h"
 #include "tz/wall_clock.h"
 
 const char* const kShortDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -169,7 +170,7 @@ void ClockTooltipText(ClockRecord* clock, int dateFormat, char* out, size_t size
 void ClockTooltipTextAt(ClockRecord* clock, int dateFormat, UtcInstant now, char* out,
                         size_t size) {
   BrokenDownTime t{};
-  const char* name = "Local";
+  char name[kAbbrevShownChars] = "Local";
   if (clock->Type == kClockLocal) {
     ConvertToLocalTime(now, &t);
   } else {
@@ -179,7 +180,7 @@ void ClockTooltipTextAt(ClockRecord* clock, int dateFormat, UtcInstant now, char
     }
     SetZoneRule(clock->zone, clock->Tz);
     ZoneLocalTime(clock->zone, now, &t);
-    name = clock->zone->currentAbbrev[t.isdst ? 1 : 0];
+    ReadableAbbreviation(clock->zone->currentAbbrev[t.isdst ? 1 : 0], name, sizeof name);
   }
   char date[kDateTextChars];
   DateText(dateFormat, t, date, sizeof date);
@@ -191,7 +192,8 @@ void ZoneRowText(ZoneState* state, const char* rule, UtcInstant now, char* out, 
   SetZoneRule(state, rule);
   BrokenDownTime t{};
   ZoneLocalTime(state, now, &t);
-  std::snprintf(out, size, "%02d:%02d %-4s %3s %02d %3s %s", t.hour, t.min,
-                state->currentAbbrev[t.isdst ? 1 : 0], Pick(kShortDayNames, 7, t.wday), t.mday,
+  char name[kAbbrevShownChars];
+  ReadableAbbreviation(state->currentAbbrev[t.isdst ? 1 : 0], name, sizeof name);
+  std::snprintf(out, size, "%02d:%02d %-4s %3s %02d %3s %s", t.hour, t.min, name, Pick(kShortDayNames, 7, t.wday), t.mday,
                 Pick(kShortMonthNames, 12, t.mon), t.isdst ? "(d)" : "");
 }

@@ -5,6 +5,7 @@
 
 #include "clocks/clock_list.h"
 #include "clocks/profile.h"
+#include "clocks/registry.h"
 #include "clocks/settings.h"
 #include "clocks/zone_file.h"
 #include "update/fetch.h"
@@ -30,6 +31,15 @@ int64_t DaysFromCivil(int64_t year, int month, int day) {
   const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
   const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
   return era * 146097 + doe - 719468;
+}
+
+constexpr const char* kErrorPrefix = "ERROR: ";
+
+// A check that failed: its line, and its error kept for the dialog.
+void CheckFailed(ProgressList* list, const char* line) {
+  ProgressAdd(list, line);
+  const size_t prefix = std::strlen(kErrorPrefix);
+  WriteLastCheckError(std::strncmp(line, kErrorPrefix, prefix) == 0 ? line + prefix : line);
 }
 
 uint32_t DateNumber(const WallClock& t) {
@@ -81,8 +91,10 @@ void CheckForUpdates(bool manual, ProgressList* list) {
   unsigned char reply[kReplyBytes + 1] = {};
   uint32_t count = kReplyBytes;
   const int32_t code = FetchUrl(reply, &count, query);
+  char failure[kProgressLineChars + 1];
   if (code != 0) {
-    ProgressAddFormat(list, "ERROR: Failed to connect with web site: code %d.", code);
+    std::snprintf(failure, sizeof failure, "ERROR: Failed to connect with web site: code %d.", code);
+    CheckFailed(list, failure);
     return;
   }
   reply[count <= kReplyBytes ? count : kReplyBytes] = '\0';
@@ -91,12 +103,14 @@ void CheckForUpdates(bool manual, ProgressList* list) {
   const char* text = reinterpret_cast<const char*>(reply);
   uint32_t status = 0;
   if (ParseStatusReply(text, &status) != 0) {
-    ProgressAddFormat(list, "ERROR: An error occurred on our web site: %s", text);
+    std::snprintf(failure, sizeof failure, "ERROR: An error occurred on our web site: %s", text);
+    CheckFailed(list, failure);
     return;
   }
   if (status > 2) {
-    ProgressAddFormat(list, "ERROR: An invalid status code was returned: %d",
-                      static_cast<int>(status));
+    std::snprintf(failure, sizeof failure, "ERROR: An invalid status code was returned: %d",
+                  static_cast<int>(status));
+    CheckFailed(list, failure);
     return;
   }
 
@@ -107,8 +121,29 @@ void CheckForUpdates(bool manual, ProgressList* list) {
   uint8_t lastCheck[8];
   FileTimeBytes(LocalFileTime(now), lastCheck);
   WriteLastCheck(lastCheck);
+  WriteLastCheckError(nullptr);
 
   if (status != 0 && gShowBalloon != nullptr) gShowBalloon(UpdateStatusText(static_cast<int32_t>(status)));
+}
+
+void UpdateStatusLine(int32_t status, char* out, size_t size) {
+  uint8_t bytes[8];
+  uint32_t type = 0;
+  uint32_t length = sizeof bytes;
+  const bool checked = RegistryRead(kMainKey, "UpdateLastCheck", &type, bytes, &length) == 0 &&
+                       length > 0;
+  char error[kProgressLineChars + 1] = "";
+  length = sizeof error - 1;
+  const bool failed = RegistryRead(kMainKey, "UpdateLastError", &type, error, &length) == 0 &&
+                      type == kRegSz && error[0] != '\0';
+  error[sizeof error - 1] = '\0';
+  if (failed) {
+    std::snprintf(out, size, "The last check failed: %s", error);
+  } else if (!checked) {
+    std::snprintf(out, size, "%s", "Not checked yet");
+  } else {
+    std::snprintf(out, size, "%s", UpdateStatusText(status));
+  }
 }
 
 void AgeText(uint64_t lastCheck, const char* suffix, char* out, size_t size) {

@@ -1,6 +1,7 @@
 // The update check: the daily one from the main window's timer and the one
 // the update dialog runs on demand. Its lasting result is UpdateStatus (in
-// memory and in the registry) and UpdateLastCheck.
+// memory and in the registry), UpdateLastCheck and, after a failure,
+// UpdateLastError.
 #pragma once
 
 #include <cstddef>
@@ -22,6 +23,13 @@ extern UpdateCheckState UpdateCheckRun;
 // manual: from the dialog (always checks); else the daily form, which checks
 // only once a day from the hour UpdateTime on. Lines go to list (none: dropped).
 void CheckForUpdates(bool manual, ProgressList* list);
+
+// The update dialog's status text: "Not checked yet" until a check has
+// succeeded (no UpdateLastCheck), "The last check failed: " and the error
+// after a failed check until one succeeds (UpdateLastError), otherwise the
+// text of status. At most size - 1 characters.
+constexpr size_t kUpdateStatusLineChars = 300;
+void UpdateStatusLine(int32_t status, char* out, size_t size);
 
 // How the balloon after a check with news is shown; the main window sets
 // ShowTrayBalloon. Unset, nothing shows.

@@ -169,4 +169,39 @@ TEST_F(CountdownTest, StartingAgainAfterAnAlarm) {
   EXPECT_TRUE(CountdownExpired(kNow + 4));
 }
 
+// A 1280 x 760 work area at (0, 0) and a second monitor's at (1280, -100);
+// dialogs of 400 x 300 (and one taller than the work area) with a gap of 8.
+TEST(PlaceDialog, CentredThenClearOfTheStripInsideTheWorkArea) {
+  const ScreenRect work = {0, 0, 1280, 760};
+  const struct {
+    const char* what;
+    ScreenRect work;
+    ScreenRect strip;
+    bool hidden;
+    int32_t width, height;
+    int32_t x, y;
+  } kCases[] = {
+      {"strip at the top: centred, clear of it", work, {5, 5, 900, 60}, false, 400, 300, 440, 230},
+      {"strip across the middle: below it", work, {0, 300, 1280, 360}, false, 400, 300, 440, 368},
+      {"strip low: above it", work, {0, 500, 1280, 560}, false, 400, 300, 440, 192},
+      {"no room either side: the bigger side, inside", work, {0, 300, 1280, 500}, false, 400, 400, 440, 0},
+      {"hidden strip: centred only", work, {0, 300, 1280, 360}, true, 400, 300, 440, 230},
+      {"strip beside the centre: centred", work, {0, 300, 200, 360}, false, 400, 300, 440, 230},
+      {"taller than the work area: caption on screen", work, {0, 0, 1280, 60}, false, 400, 900, 440, 0},
+      {"wider than the work area: left edge on screen", work, {0, 700, 100, 760}, false, 1500, 300, 0, 230},
+      {"other monitor, strip low", {1280, -100, 2560, 700}, {1300, 400, 2500, 460}, false, 400,
+       300, 1720, 92},
+      {"other monitor, strip in its middle", {1280, -100, 2560, 700}, {1300, 250, 2500, 310}, false,
+       400, 300, 1720, 318},
+  };
+  for (const auto& c : kCases) {
+    int32_t x = -1;
+    int32_t y = -1;
+    PlaceDialog(c.work, c.hidden ? nullptr : &c.strip, c.width, c.height, 8, &x, &y);
+    EXPECT_EQ(x, c.x) << c.what;
+    EXPECT_EQ(y, c.y) << c.what;
+  }
+}
+
 }  // namespace
+

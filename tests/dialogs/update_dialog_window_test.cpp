@@ -128,7 +128,7 @@ TEST_F(UpdateDialogTest, OpensWithEveryFieldFilled) {
     EXPECT_EQ(gPublished, dialog) << "published to the main window while open";
     EXPECT_EQ(Text(dialog, IDC_UPDATE_VERSION), std::to_string(HORLIX_VERSION_NUMBER));
     EXPECT_EQ(Text(dialog, IDC_UPDATE_LAST_CHECKED), "(not yet checked)");
-    EXPECT_EQ(Text(dialog, IDC_UPDATE_STATUS), "Horlix is up to date");
+    EXPECT_EQ(Text(dialog, IDC_UPDATE_STATUS), "Not checked yet");
     EXPECT_EQ(Text(dialog, IDC_UPDATE_CHECK), "Check Update Status");
     EXPECT_EQ(Text(dialog, IDC_UPDATE_REMIND), "Remind me later");
     EXPECT_EQ(Text(dialog, IDC_UPDATE_INSTALL), "Install latest TZ info file");
@@ -178,6 +178,8 @@ TEST_F(UpdateDialogTest, ButtonsFollowTheStatus) {
       {-1, "Horlix is up to date", false, false, false},
   };
   static const Case* current = nullptr;
+  const uint8_t checked[8] = {1};  // a check has succeeded: the status texts show
+  ASSERT_EQ(WriteLastCheck(checked), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
     Settings.UpdateStatus = c.status;
@@ -250,6 +252,8 @@ TEST_F(UpdateDialogTest, CheckUpdateStatusShowsItsLinesAndRefreshes) {
     Command(dialog, IDC_UPDATE_CHECK, BN_CLICKED);
     EXPECT_EQ(ListLines(dialog).back(), "ERROR: An error occurred on our web site: status=x");
     EXPECT_EQ(ListLines(dialog).size(), 4u) << "the list was cleared first";
+    EXPECT_EQ(Text(dialog, IDC_UPDATE_STATUS),
+              "The last check failed: An error occurred on our web site: status=x");
     EXPECT_TRUE(Enabled(dialog, IDC_UPDATE_UPGRADE)) << "a failure changes nothing";
   });
   EXPECT_EQ(Settings.UpdateStatus, 2);

@@ -585,7 +585,11 @@ int CmdListClickColumn(const Args& a) {
                   RemoteGet(r, 0, &item, sizeof item);
   RemoteClose(&r);
   if (!ok) return Fail("the heading cannot be found");
-  const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+  // A heading wider than the list is clicked in the part that shows.
+  RECT shown{};
+  GetClientRect(header, &shown);
+  const LONG right = item.right < shown.right ? item.right : shown.right;
+  const LPARAM at = MAKELPARAM((item.left + right) / 2, (item.top + item.bottom) / 2);
   PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, at);
   PostMessageA(header, WM_LBUTTONUP, 0, at);
   std::printf("heading-clicked %ld %ld %ld\n", column, item.left, item.right);

@@ -571,15 +571,20 @@ def scenario_preview():
     Timestamp follow it on a dark blue row with a tip at the mouse; the strip
     returns to the present after 5 s (not while a box is open), when the
     wheel brings it back and on a middle click. Nothing is stored."""
-    values = [(".", "N", "dword", len(DEFAULT_CLOCKS)), (".", "TimeStampFmt", "dword", 3)]
-    for i, c in enumerate(DEFAULT_CLOCKS):
+    # A zone whose name the zone data file spells out ("UTCMinusThree").
+    clocks = DEFAULT_CLOCKS + [{"Id": "America/Sao_Paulo", "Title": "Sao Paulo", "Type": 2,
+                                "Wd": 0, "Width": 80, "Color": 0xFFFFFF, "Format": 2,
+                                "Tz": "UTCMinusThree3"}]
+    values = [(".", "N", "dword", len(clocks)), (".", "TimeStampFmt", "dword", 3)]
+    for i, c in enumerate(clocks):
         values += put_clock(str(i), c)
     fresh_registry(values)
     p = start()
-    wait_colours([LIGHT_BLUE, GREEN, YELLOW])
+    wait_colours([LIGHT_BLUE, GREEN, YELLOW, WHITE])
     drive("send-command", 108)  # Save Settings: what the start itself has to store
     stored = reg()
     check(in_present(), "no preview before the wheel")
+    check_tooltip(3, "-03", -3 * 3600, 1, "Sao Paulo: the name as IANA writes it")
 
     drive("wheel", 120, 96)  # 96 notches: one day later
     check_preview(86400, "+24 h")
@@ -599,8 +604,15 @@ def scenario_preview():
 
     drive("wheel", 7, 1000)  # fine-grained deltas add up: 7000 is 58 notches
     check_preview(58 * 900, "1000 small deltas")
+    # One tip at a time: the black area's hint waits while the preview tip shows.
+    b, r = buttons(), rect()
+    code, lines = drive("wheel", 0, "--", "tooltip-at", b[-1]["left"] + 3, r["height"] - 3, 3,
+                        may_fail=True)
+    check(code != 0, "no hint over the preview tip: %r" % lines)
     drive("middle-click")
     wait_until(in_present, "back to the present on a middle click", 2)
+    check_equal(text_of(drive("tooltip-at", b[-1]["left"] + 3, r["height"] - 3, 8), "tooltip"),
+                STRIP_HINT, "the hint is back after the preview")
 
     drive("wheel", 32767, 2000, "shift")  # decades ahead, past 2038
     ahead = 32767 * 2000 // 120

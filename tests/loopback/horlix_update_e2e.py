@@ -93,6 +93,10 @@ def check_once(expected_last):
     return wait_progress(expected_last)
 
 
+def status_text():
+    return e2e.dialog_controls(CAPTION)[0][control("IDC_UPDATE_STATUS")]["text"]
+
+
 def scenario_update_check():
     site, port = lb.loopback_site()
     root = lb.fresh_folder("release-horlix")
@@ -107,6 +111,7 @@ def scenario_update_check():
             e2e.fresh_registry()
             e2e.start()
             e2e.drive("post-command", IDS["IDM_CHECK_UPDATES"], "--", "wait-dialog", CAPTION, 10)
+            e2e.check_equal(status_text(), "Not checked yet", "the status before any check")
             done = ["Getting latest info from web site...", None, "...done.", "Update check is complete."]
             before = None
             for status, publish_args in ((0, None), (1, ["--zone-file", newer]),
@@ -154,12 +159,16 @@ def scenario_update_check():
                 e2e.check_equal(main_values().get("UpdateStatus"), 2, "UpdateStatus unchanged")
                 e2e.check_equal(main_values().get("UpdateLastCheck"), before.get("UpdateLastCheck"),
                                 "UpdateLastCheck unchanged")
+                e2e.check_equal(status_text(), "The last check failed: " + line[len("ERROR: "):],
+                                "reply %r: the status tells of the failure" % body[:20])
             Replies.cgi_body = None
         lock.wait_free()
         items = check_once("ERROR: ")
         e2e.check_equal(items[-1], "ERROR: Failed to connect with web site: code 12029.",
                         "a server that is down")
         e2e.check_equal(main_values().get("UpdateStatus"), 2, "UpdateStatus unchanged")
+        e2e.check_equal(status_text(), "The last check failed: Failed to connect with web site: "
+                        "code 12029.", "a server that is down: the status tells of it")
 
 
 # ------------------------------------------------------------ zone data update

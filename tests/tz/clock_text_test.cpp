@@ -8,6 +8,7 @@
 #include <string>
 
 #include "clocks/clock_list.h"
+#include "tz/abbreviation.h"
 #include "tz/clock_text.h"
 #include "tz/fatal.h"
 #include "tz/wall_clock.h"
@@ -213,10 +214,44 @@ TEST_F(FixedClockTest, TooltipTexts) {
   ClockTooltipText(utc, 0, tip, sizeof tip);
   EXPECT_STREQ(tip, "GMT: Friday, Jan 5 2024 ");
 
+  // Spelt-out offset names show as IANA writes them; the rule keeps the letters.
+  ClockRecord* kathmandu = Add(kClockZone, 0, "UTCPlusFiveFortyFive-5:45");
+  ClockTooltipText(kathmandu, 1, tip, sizeof tip);
+  EXPECT_STREQ(tip, "+0545: Friday,  5 Jan 2024 ");
+  EXPECT_STREQ(kathmandu->Tz, "UTCPlusFiveFortyFive-5:45");
+  ClockRecord* nuuk = Add(kClockZone, 0, "UTCMinusTwo2UTCMinusOne,M3.4.4/71,M10.5.0/0");
+  ClockTooltipText(nuuk, 1, tip, sizeof tip);
+  EXPECT_STREQ(tip, "-02: Friday,  5 Jan 2024 ");
+
   ClockRecord* longName = Add(kClockZone, 0, (std::string(120, 'N') + "-1").c_str());
   ClockTooltipText(longName, 0, tip, sizeof tip);
   EXPECT_EQ(std::strlen(tip), kTooltipChars - 1);
   EXPECT_EQ(std::string(tip, 10), std::string(10, 'N'));
+}
+
+// Names that only look spelt out stay as they are; the copy is bounded.
+TEST(ReadableAbbreviation, OtherNamesUnchangedAndBounded) {
+  const struct {
+    const char* name;
+    const char* shown;
+  } kCases[] = {
+      {"UTCPlusFour", "+04"},      {"UTCPlusFourteen", "+14"},  {"UTCPlusFourTeen", "UTCPlusFourTeen"},
+      {"CET", "CET"},              {"UTC", "UTC"},              {"UTCPlus", "UTCPlus"},
+      {"UTCPlusFiveTen", "UTCPlusFiveTen"}, {"UTCPlusTwentyFive", "UTCPlusTwentyFive"},
+      {"UTCMinusOneThirtyX", "UTCMinusOneThirtyX"}, {"XUTCPlusOne", "XUTCPlusOne"}, {"", ""},
+  };
+  char out[20];
+  for (const auto& c : kCases) {
+    ReadableAbbreviation(c.name, out, sizeof out);
+    EXPECT_STREQ(out, c.shown) << c.name;
+  }
+  ReadableAbbreviation("UTCPlusFiveFortyFive", out, 4);
+  EXPECT_STREQ(out, "+05");
+  ReadableAbbreviation("ABCDEFGHIJKLMNOPQRSTUVWXYZ", out, 16);
+  EXPECT_STREQ(out, "ABCDEFGHIJKLMNO");
+  out[0] = 'x';
+  ReadableAbbreviation("CET", out, 0);
+  EXPECT_EQ(out[0], 'x');
 }
 
 TEST_F(FixedClockTest, ZoneRows) {
@@ -229,6 +264,8 @@ TEST_F(FixedClockTest, ZoneRows) {
   EXPECT_STREQ(row, "17:46 AWST Wed 03 Jul ");
   ZoneRowText(z, "GMT0", CurrentInstant(), row, sizeof row);
   EXPECT_STREQ(row, "09:46 GMT  Wed 03 Jul ");
+  ZoneRowText(z, "UTCMinusThree3", CurrentInstant(), row, sizeof row);
+  EXPECT_STREQ(row, "06:46 -03  Wed 03 Jul ");
   ZoneRowText(z, "not a zone", CurrentInstant(), row, sizeof row);
   EXPECT_STREQ(row, "09:46 GMT  Wed 03 Jul ");
   ZoneRowText(z, (std::string(60, 'Z') + "-1").c_str(), CurrentInstant(), row, sizeof row);

@@ -4,11 +4,16 @@
 // transition of 1970 and after the last of 2037.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <set>
 #include <string>
 
+#include "tz/abbreviation.h"
 #include "tz/zone.h"
 
 namespace {
@@ -146,4 +151,71 @@ TEST(GlibcDifferential, RejectedTextsAreUtc) {
   DestroyZoneState(&zone);
 }
 
+// The POSIX TZ text a TZif file ends with ("<-03>3"): between its last two
+// newlines. Empty when the file cannot be read.
+std::string DatabaseFooter(const std::string& zone) {
+  std::ifstream file("/usr/share/zoneinfo/" + zone, std::ios::binary);
+  const std::string data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (data.size() < 2 || data.back() != '\n') return "";
+  const size_t start = data.rfind('\n', data.size() - 2);
+  return start == std::string::npos ? "" : data.substr(start + 1, data.size() - start - 2);
+}
+
+std::string Letters(const std::string& text, size_t at) {
+  size_t end = at;
+  while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end]))) ++end;
+  return text.substr(at, end - at);
+}
+
+// Every name of the shipped zone data file, as the program shows it, is the
+// name the machine's IANA database writes: each zone's rule is walked beside
+// the text its TZif file ends with, up to the first rule ("UTCMinusTwo2..."
+// beside "<-02>2..."), where only the bracketed names were spelt out.
+TEST(ReadableAbbreviation, EveryNameOfTheShippedFileAsTheDatabaseWritesIt) {
+  const char* source = std::getenv("HORLIX_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  std::ifstream ini(std::string(source) + "/resources/horlixtz.ini");
+  ASSERT_TRUE(ini.good());
+  std::string line;
+  std::string zone;
+  std::set<std::string> spelt;
+  int zones = 0;
+  while (std::getline(ini, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > 2 && line.front() == '[' && line.back() == ']') {
+      zone = line.substr(1, line.size() - 2);
+      continue;
+    }
+    if (line.rfind("TZ=", 0) != 0 || zone == "Version") continue;
+    const std::string rule = line.substr(3);
+    const std::string footer = DatabaseFooter(zone == "UTC" ? "Etc/UTC" : zone);
+    ASSERT_FALSE(footer.empty()) << zone;
+    size_t i = 0;
+    size_t j = 0;
+    while (i < footer.size() && footer[i] != ',') {
+      char shown[kAbbrevShownChars];
+      if (footer[i] == '<' || std::isalpha(static_cast<unsigned char>(footer[i]))) {
+        const bool bracketed = footer[i] == '<';
+        const size_t close = bracketed ? footer.find('>', i) : i + Letters(footer, i).size() - 1;
+        ASSERT_NE(close, std::string::npos) << zone;
+        const std::string written = footer.substr(i + bracketed, close + 1 - i - 2 * bracketed);
+        const std::string name = Letters(rule, j);
+        ReadableAbbreviation(name.c_str(), shown, sizeof shown);
+        EXPECT_EQ(shown, written) << zone << ": " << rule << " beside " << footer;
+        if (bracketed) spelt.insert(name);
+        i = close + 1;
+        j += name.size();
+      } else {
+        ASSERT_EQ(footer[i], rule[j]) << zone << ": " << rule << " beside " << footer;
+        ++i;
+        ++j;
+      }
+    }
+    ++zones;
+  }
+  EXPECT_GT(zones, 400);
+  EXPECT_GT(spelt.size(), 30u) << "the file's spelt-out names were not all met";
+}
+
 }  // namespace
+

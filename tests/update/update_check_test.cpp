@@ -208,6 +208,30 @@ TEST_F(UpdateCheckTest, AFailedFetchShowsItsCodeAndChangesNothing) {
   EXPECT_EQ(lines_.lines.back(), "ERROR: Failed to connect with web site: code 12007.");
 }
 
+// The dialog's status: unknown until a check succeeds, a failure until the
+// next success, and the stored status is what a success left.
+TEST_F(UpdateCheckTest, TheStatusLineSaysWhatIsKnown) {
+  auto line = [] {
+    char out[kUpdateStatusLineChars];
+    UpdateStatusLine(ShownUpdateStatus(Settings.UpdateStatus), out, sizeof out);
+    return std::string(out);
+  };
+  EXPECT_EQ(line(), "Not checked yet");
+  HttpScriptFailure(kHttpStepRequest, 12029);
+  CheckForUpdates(true, &list_);
+  EXPECT_EQ(line(), "The last check failed: Failed to connect with web site: code 12029.");
+  CheckWith("status=1");
+  EXPECT_EQ(line(), "ATTENTION: an updated time zone file is available.");
+  CheckWith("status=7");
+  EXPECT_EQ(line(), "The last check failed: An invalid status code was returned: 7");
+  EXPECT_EQ(Settings.UpdateStatus, 1) << "a failure keeps the stored status";
+  CheckWith("status=0");
+  EXPECT_EQ(line(), "Horlix is up to date");
+  char small[8];
+  UpdateStatusLine(0, small, sizeof small);
+  EXPECT_STREQ(small, "Horlix ");
+}
+
 TEST_F(UpdateCheckTest, RegistryWriteFailuresAreIgnored) {
 #ifdef _WIN32
   GTEST_SKIP() << "the real registry cannot be made to fail";

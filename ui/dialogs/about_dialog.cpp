@@ -104,6 +104,7 @@ void OnAboutDestroy() {
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
+      PlaceBesideStrip(dialog);
       OnAboutInit(dialog);
       // OK, not the first link (which may be drawn blank), takes the focus.
       SetFocus(GetDlgItem(dialog, IDOK));

@@ -53,6 +53,7 @@ INT_PTR OnNotify(HWND dialog, const NMHDR* header) {
 INT_PTR CALLBACK CalendarProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
+      PlaceBesideStrip(dialog);
       OnInitDialog(dialog);
       return TRUE;
     case WM_NOTIFY:

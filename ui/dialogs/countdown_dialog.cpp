@@ -179,6 +179,7 @@ void OnCountdownCommand(HWND dialog, int id) {
 INT_PTR CALLBACK CountdownProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      PlaceBesideStrip(dialog);
       OnInitDialog(dialog);
       return TRUE;
     case WM_COMMAND:

@@ -20,6 +20,9 @@ void CheckCountdown(HWND owner);
 void ShowUpdateDialog(HWND owner);
 // "ABOUTBOX".
 void ShowAboutDialog(HWND owner);
+// Moves a dialog of the strip beside it (called as the dialog initialises):
+// centred on the strip's monitor and clear of the strip where there is room.
+void PlaceBesideStrip(HWND dialog);
 // Opens a page of the maker's web site (path such as "/horlix/") in the browser.
 void OpenInBrowser(HWND owner, const char* path);
 // Ends this instance and starts the program again.

@@ -1,5 +1,6 @@
 #include "ui/dialogs/misc_logic.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -58,4 +59,27 @@ bool CountdownExpired(int64_t now) {
   if (!Countdown.running || now <= Countdown.endTime) return false;
   Countdown.running = false;
   return true;
+}
+
+void PlaceDialog(const ScreenRect& work, const ScreenRect* strip, int32_t width, int32_t height,
+                 int32_t gap, int32_t* x, int32_t* y) {
+  int32_t left = work.left + (work.right - work.left - width) / 2;
+  int32_t top = work.top + (work.bottom - work.top - height) / 2;
+  const bool covers = strip != nullptr && left < strip->right && left + width > strip->left &&
+                      top < strip->bottom && top + height > strip->top;
+  if (covers) {
+    const int32_t below = strip->bottom + gap;
+    const int32_t above = strip->top - gap - height;
+    if (below + height <= work.bottom) {
+      top = below;
+    } else if (above >= work.top) {
+      top = above;
+    } else {
+      top = work.bottom - strip->bottom >= strip->top - work.top ? below : above;
+    }
+  }
+  left = std::max(std::min(left, work.right - width), work.left);
+  top = std::max(std::min(top, work.bottom - height), work.top);
+  *x = left;
+  *y = top;
 }

@@ -30,3 +30,17 @@ void RefreshCountdown(int64_t now);
 // True once, at the first `now` (whole seconds) after the end time: the
 // countdown stops and the alarm is due.
 bool CountdownExpired(int64_t now);
+
+// A rectangle in screen pixels, right and bottom exclusive.
+struct ScreenRect {
+  int32_t left, top, right, bottom;
+};
+
+// Where a dialog of width x height opens beside the strip: centred on work
+// (the work area of the strip's monitor), then, when it would cover the
+// strip, moved clear of it, gap pixels below it, or above it when the room
+// below is short. With room on neither side it takes the side with more
+// room. It stays inside work; one larger than work keeps its top left corner
+// (the caption) there. strip null: the strip is hidden, only centred.
+void PlaceDialog(const ScreenRect& work, const ScreenRect* strip, int32_t width, int32_t height,
+                 int32_t gap, int32_t* x, int32_t* y);

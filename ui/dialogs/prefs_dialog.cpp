@@ -105,6 +105,7 @@ void OnPrefsCommand(HWND dialog, int id, int code) {
 INT_PTR CALLBACK PrefsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      PlaceBesideStrip(dialog);
       OnPrefsInit(dialog);
       return TRUE;
     case WM_COMMAND:

@@ -205,6 +205,7 @@ void OnPropsCommand(HWND dialog, int id, int code) {
 INT_PTR CALLBACK PropsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      PlaceBesideStrip(dialog);
       OnPropsInit(dialog);
       return TRUE;
     case WM_COMMAND:

@@ -39,7 +39,9 @@ void Enable(HWND dialog, int id, bool on) { EnableWindow(GetDlgItem(dialog, id),
 
 void RefreshStatus(HWND dialog) {
   const int32_t status = ShownUpdateStatus(Settings.UpdateStatus);
-  SetDlgItemTextA(dialog, IDC_UPDATE_STATUS, UpdateStatusText(status));
+  char line[kUpdateStatusLineChars];
+  UpdateStatusLine(status, line, sizeof line);
+  SetDlgItemTextA(dialog, IDC_UPDATE_STATUS, line);
   uint8_t bytes[8] = {};
   uint32_t type = 0;
   uint32_t size = sizeof bytes;
@@ -181,6 +183,7 @@ void OnUpdateDestroy() {
 INT_PTR CALLBACK UpdateProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
+      PlaceBesideStrip(dialog);
       OnUpdateInit(dialog);
       return TRUE;
     case WM_DRAWITEM: {

@@ -4,6 +4,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "resources/resource.h"
 #include "ui/dialogs/zones_logic.h"
 #include "ui/strip/strip.h"
@@ -73,6 +75,20 @@ void FillZonesView(HWND view) {
   if (gZoneRows.count > 0) ListView_RedrawItems(view, 0, gZoneRows.count - 1);
 }
 
+// Each column at least its set width and wide enough for its heading and
+// its longest text in the list's font, plus the list's own margins.
+void FitZoneColumns(HWND view) {
+  constexpr int kColumnMargin = 16;  // pixels at 96 dpi
+  const int margin = ScaleForDpi(kColumnMargin, WindowDpi(view));
+  for (int c = 0; c < kZoneColumns; ++c) {
+    int width = ListView_GetStringWidth(view, kColumns[c].heading);
+    for (int i = 0; i < gZoneRows.count; ++i) {
+      width = std::max(width, ListView_GetStringWidth(view, ZoneRowColumn(gZoneRows.rows[i], c)));
+    }
+    if (width + margin > ListView_GetColumnWidth(view, c)) ListView_SetColumnWidth(view, c, width + margin);
+  }
+}
+
 int CALLBACK CompareZoneItems(LPARAM a, LPARAM b, LPARAM column) {
   return CompareZoneRows(&gZoneRows, a, b, static_cast<int>(column), &ZonesSort);
 }
@@ -87,6 +103,7 @@ void OnZonesInit(HWND dialog) {
   if (view == nullptr) return;
   AddColumns(view);
   FillZonesView(view);
+  FitZoneColumns(view);
   SortZonesView(view, 0);
 }
 
@@ -94,6 +111,7 @@ void OnZonesRefresh(HWND dialog) {
   HWND view = GetDlgItem(dialog, IDC_ZONES_LIST);
   if (view == nullptr) return;
   FillZonesView(view);
+  FitZoneColumns(view);
   SortZonesView(view, ZonesSort.lastColumn);
 }
 
@@ -128,6 +146,7 @@ void OnZonesCommand(HWND dialog, int id) {
 INT_PTR CALLBACK ZonesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG:
+      PlaceBesideStrip(dialog);
       OnZonesInit(dialog);
       return TRUE;
     case WM_NOTIFY:

@@ -29,6 +29,13 @@ const char* const kUpdateHints[3] = {
     "ATTENTION: a newer version of Horlix is available.",
 };
 
+// One tip at a time: the black area's hint has no text while the preview's
+// tip shows or a menu or a box of the strip is open. gHint is the text
+// chosen by the update status, gHintText the text its tool has now.
+const char kNoHint[] = "";
+const char* gHint = kStripHint;
+const char* gHintText = kStripHint;
+
 int FontHeight(int32_t fontSize) {
   switch (fontSize) {
     case 1:
@@ -310,8 +317,28 @@ void FillClockTooltip(NMTTDISPINFOA* request) {
 void RefreshStripAndHint(HWND window) {
   RelayoutStrip();
   const int32_t status = ShownUpdateStatus(Settings.UpdateStatus);
-  const char* hint = status != 0 ? kUpdateHints[status] : kStripHint;
+  gHint = status != 0 ? kUpdateHints[status] : kStripHint;
+  gHintText = nullptr;  // the tool is given its text again
+  UpdateStripHint(window);
+}
+
+void UpdateStripHint(HWND window) {
+  const bool held = Preview.tipShown || Preview.menuOpen || !IsWindowEnabled(window);
+  const char* hint = held ? kNoHint : gHint;
+  if (hint == gHintText) return;
+  if (held) {
+    char text[INFOTIPSIZE];  // the control copies the tool's text, up to this size
+    TOOLINFOA current{};
+    current.cbSize = sizeof current;
+    current.lpszText = text;
+    if (SendMessageA(Strip.tooltip, TTM_GETCURRENTTOOLA, 0, reinterpret_cast<LPARAM>(&current)) &&
+        current.uId == reinterpret_cast<UINT_PTR>(window)) {
+      SendMessageA(Strip.tooltip, TTM_POP, 0, 0);
+    }
+  }
+  // An empty text keeps the tool (and its subclassing) but shows nothing.
   SetToolText(window, reinterpret_cast<UINT_PTR>(window), hint);
+  gHintText = hint;
 }
 
 void TickStrip(HWND window) {
@@ -320,6 +347,7 @@ void TickStrip(HWND window) {
   ShowStrip(dc);
   ReleaseDC(window, dc);
   TickPreviewTip(window);
+  UpdateStripHint(window);
   if (Strip.fontChanged) {
     CreateClockFonts();
     if (RelayoutStrip() == 1) Settings.SettingsDirty = true;

@@ -106,6 +106,8 @@ void ShowStrip(HDC target);
 void DrawTitleButton(int index, const DRAWITEMSTRUCT* item);
 void FillClockTooltip(NMTTDISPINFOA* request);
 void RefreshStripAndHint(HWND window);
+// Hides the black area's hint while another tip, a menu or a box is up.
+void UpdateStripHint(HWND window);
 void TickStrip(HWND window);
 // The strip was moved to a monitor of another scale: new fonts, new layout at
 // the place the system proposes.

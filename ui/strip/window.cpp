@@ -295,6 +295,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_ENTERMENULOOP:
     case WM_EXITMENULOOP:
       OnStripMenuLoop(window, message == WM_ENTERMENULOOP);
+      UpdateStripHint(window);
+      return 0;
+    case WM_ENABLE:  // disabled while a box of the strip is open
+      UpdateStripHint(window);
       return 0;
     case WM_LBUTTONDBLCLK:
       Clocks.SelectedClock = ClockAtPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
@@ -308,6 +312,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case kPreviewTipMessage:
       OnPreviewTipMessage(window);
+      UpdateStripHint(window);
       return 0;
     case kTrayCallbackMessage:
       HandleTrayEvent(window, lParam);
