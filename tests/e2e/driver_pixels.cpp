@@ -31,6 +31,7 @@ struct TipSearch {
   bool preview;
   char text[256];
   bool found;
+  RECT rect;
 };
 
 BOOL CALLBACK FindTip(HWND window, LPARAM param) {
@@ -40,14 +41,16 @@ BOOL CALLBACK FindTip(HWND window, LPARAM param) {
   WindowText(window, s->text, sizeof s->text);
   if (s->text[0] == '\0' || LooksLikePreviewTip(s->text) != s->preview) return TRUE;
   s->found = true;
+  GetWindowRect(window, &s->rect);
   return FALSE;
 }
 
 // The text of a visible tooltip of the thread: the preview tip, or any other.
-bool VisibleTip(DWORD thread, bool preview, char* out, size_t size) {
-  TipSearch s = {thread, preview, "", false};
+bool VisibleTip(DWORD thread, bool preview, char* out, size_t size, RECT* rect = nullptr) {
+  TipSearch s = {thread, preview, "", false, {}};
   EnumWindows(FindTip, reinterpret_cast<LPARAM>(&s));
   if (s.found) Copy(out, size, s.text);
+  if (rect != nullptr) *rect = s.rect;
   return s.found;
 }
 
@@ -105,20 +108,38 @@ int CmdTooltipAt(const Args& a) {
   return HoverForTooltip(w, p, end);
 }
 
-// preview-tip PREFIX [SECONDS]: waits for the strip's preview tip to show a
-// text that starts with PREFIX ("none": for no preview tip) and prints it.
+namespace {
+
+// A text that starts with one of the "|"-separated prefixes.
+bool StartsWithOneOf(const char* text, const char* prefixes) {
+  for (const char* p = prefixes;; ++p) {
+    const char* end = std::strchr(p, '|');
+    const size_t length = end != nullptr ? static_cast<size_t>(end - p) : std::strlen(p);
+    if (std::strncmp(text, p, length) == 0) return true;
+    if (end == nullptr) return false;
+    p = end;
+  }
+}
+
+}  // namespace
+
+// preview-tip PREFIX[|PREFIX...] [SECONDS]: waits for the strip's preview tip
+// to show a text that starts with one of the prefixes ("none": for no
+// preview tip) and prints it, and where it is on the screen
+// ("preview-rect LEFT TOP RIGHT BOTTOM").
 int CmdPreviewTip(const Args& a) {
   if (a.n < 2) return 2;
   const DWORD end = Deadline(SecondsArg(a, 2, 5));
   HWND w = NeedWindow();
   if (w == nullptr) return 1;
   const bool none = std::strcmp(a.v[1], "none") == 0;
-  const size_t length = std::strlen(a.v[1]);
   char text[256] = "";
+  RECT r{};
   do {
-    const bool shown = VisibleTip(ThreadOf(w), true, text, sizeof text);
-    if (none ? !shown : (shown && std::strncmp(text, a.v[1], length) == 0)) {
+    const bool shown = VisibleTip(ThreadOf(w), true, text, sizeof text, &r);
+    if (none ? !shown : (shown && StartsWithOneOf(text, a.v[1]))) {
       PrintLine("preview-tip", none ? "none" : text);
+      if (!none) std::printf("preview-rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
       return 0;
     }
     Sleep(20);

@@ -105,6 +105,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
   switch (message) {
     case WM_INITDIALOG:
       OnAboutInit(dialog);
+      SetDialogIcon(dialog, IDC_ABOUT_ICON, IDI_HORLIX);
       // OK, not the first link (which may be drawn blank), takes the focus.
       SetFocus(GetDlgItem(dialog, IDOK));
       return FALSE;
@@ -118,6 +119,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
       return TRUE;
     case WM_DESTROY:
       OnAboutDestroy();
+      ReleaseDialogIcon(dialog, IDC_ABOUT_ICON);
       return FALSE;
     default:
       return FALSE;

@@ -182,6 +182,7 @@ INT_PTR CALLBACK UpdateProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
   switch (message) {
     case WM_INITDIALOG:
       OnUpdateInit(dialog);
+      SetDialogIcon(dialog, IDC_UPDATE_ICON, IDI_HORLIX);
       return TRUE;
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
@@ -196,6 +197,7 @@ INT_PTR CALLBACK UpdateProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       return TRUE;
     case WM_DESTROY:
       OnUpdateDestroy();
+      ReleaseDialogIcon(dialog, IDC_UPDATE_ICON);
       return FALSE;
     default:
       return FALSE;
