@@ -55,8 +55,12 @@ bool VisibleTip(DWORD thread, bool preview, char* out, size_t size, RECT* rect =
 }
 
 // Puts the mouse at a point of the strip (client coordinates) and waits for
-// the tooltip the program shows there (not the preview tip).
-int HoverForTooltip(HWND w, POINT p, DWORD end) {
+// the tooltip the program shows there (not the preview tip); then the mouse
+// goes away from the strip, or with back to where it was.
+int HoverForTooltip(HWND w, POINT p, DWORD end, bool back = false) {
+  POINT before{};
+  GetCursorPos(&before);
+  const POINT after = back ? before : POINT{0, 700};
   ClientToScreen(w, &p);
   // Away from the strip first, so that entering the tool starts a new tip.
   SetCursorPos(0, 700);
@@ -70,21 +74,21 @@ int HoverForTooltip(HWND w, POINT p, DWORD end) {
     char text[256];
     if (VisibleTip(thread, false, text, sizeof text)) {
       PrintLine("tooltip", text);
-      SetCursorPos(0, 700);
+      SetCursorPos(after.x, after.y);
       return 0;
     }
     Sleep(50);
     // Small moves keep the tooltip's hover timer going.
     if (++nudge % 10 == 0) SetCursorPos(p.x + (nudge / 10) % 2, p.y);
   } while (Before(end));
-  SetCursorPos(0, 700);
+  SetCursorPos(after.x, after.y);
   return Fail("no tooltip showed");
 }
 
 }  // namespace
 
-// tooltip INDEX [SECONDS]: the tooltip of title button INDEX, which the
-// program fills in on request.
+// tooltip INDEX [SECONDS [back]]: the tooltip of title button INDEX, which
+// the program fills in on request.
 int CmdTooltip(const Args& a) {
   long index = 0;
   if (!IntArg(a, 1, &index)) return 2;
@@ -93,7 +97,7 @@ int CmdTooltip(const Args& a) {
   if (w == nullptr) return 1;
   POINT p;
   if (!TitleCentre(w, index, &p)) return Fail("no title button with that index");
-  return HoverForTooltip(w, p, end);
+  return HoverForTooltip(w, p, end, a.n > 3 && std::strcmp(a.v[3], "back") == 0);
 }
 
 // tooltip-at X Y [SECONDS]: the tooltip at a client point of the strip.

@@ -12,8 +12,8 @@ StripPreview Preview = {{0, 0, 0}, nullptr, 0, "", 0, 0, 0};
 
 namespace {
 
-// Wheel messages already queued behind the one being handled: a burst
-// repaints once, not once per message.
+// Wheel messages (or key repeats) already queued behind the one being
+// handled: a burst repaints once, not once per message.
 constexpr int kMaxCoalescedWheels = 4096;
 // The tip's distance from the pointer and from the strip, at 96 dpi.
 constexpr int kTipBesidePointer = 12;
@@ -55,10 +55,19 @@ void PlacePreviewTip(HWND window, TOOLINFOA* tool) {
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &monitor.rcWork, 0);
   }
   const RECT& work = monitor.rcWork;
-  const LRESULT bubble =
-      SendMessageA(Preview.tip, TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(tool));
-  const LONG width = LOWORD(bubble);
-  const LONG height = HIWORD(bubble);
+  // A shown tip has its size; before that the control can only estimate it.
+  RECT shown{};
+  LONG width = 0;
+  LONG height = 0;
+  if (IsWindowVisible(Preview.tip) && GetWindowRect(Preview.tip, &shown)) {
+    width = shown.right - shown.left;
+    height = shown.bottom - shown.top;
+  } else {
+    const LRESULT bubble =
+        SendMessageA(Preview.tip, TTM_GETBUBBLESIZE, 0, reinterpret_cast<LPARAM>(tool));
+    width = LOWORD(bubble);
+    height = HIWORD(bubble);
+  }
   const LONG pointer = strip.left + Preview.anchorX;
   const LONG beside = ScalePixels(kTipBesidePointer);
   const LONG gap = ScalePixels(kTipGap);
@@ -68,6 +77,7 @@ void PlacePreviewTip(HWND window, TOOLINFOA* tool) {
   if (y + height > work.bottom) y = strip.top - gap - height;
   x = Inside(x, work.left, work.right - width);
   y = Inside(y, work.top, work.bottom - height);
+  if (width == shown.right - shown.left && shown.left == x && shown.top == y) return;
   SendMessageA(Preview.tip, TTM_TRACKPOSITION, 0, MAKELPARAM(x, y));
 }
 
@@ -85,11 +95,14 @@ void ShowPreviewTip(HWND window) {
   CopyBounded(Preview.tipText, sizeof Preview.tipText, text, kPreviewTipChars - 1);
   SendMessageA(Preview.tip, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&tool));
   // A shown tracking tip takes a new text when it is placed again; showing it
-  // afresh costs more than the whole row, so that happens once.
+  // afresh costs more than the whole row, so that happens once. Placed again
+  // at its new size: the text's length changes it.
   PlacePreviewTip(window, &tool);
-  if (Preview.tipShown) return;
-  SendMessageA(Preview.tip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
-  Preview.tipShown = 1;
+  if (!Preview.tipShown) {
+    SendMessageA(Preview.tip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+    Preview.tipShown = 1;
+  }
+  PlacePreviewTip(window, &tool);
 }
 
 void RepaintTimeRow(HWND window) {
@@ -202,9 +215,23 @@ bool OnStripKey(HWND window, WPARAM key) {
     GetCursorPos(&at);
     AnchorAt(window, at.x);
   }
-  const bool shift = GetKeyState(VK_SHIFT) < 0;
-  AfterPreviewInput(window, ApplyPreviewKey(&Preview.state, action, shift, CurrentInstant(),
-                                            LocalOffset));
+  const UtcInstant now = CurrentInstant();
+  bool changed = ApplyPreviewKey(&Preview.state, action, GetKeyState(VK_SHIFT) < 0, now,
+                                 LocalOffset);
+  // A held key's repeats already queued behind this one move on at once: the
+  // row is painted once for them.
+  MSG queued;
+  for (int i = 0; i < kMaxCoalescedWheels &&
+                  PeekMessageA(&queued, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) &&
+                  queued.wParam == key &&
+                  (queued.hwnd == window || GetParent(queued.hwnd) == window) &&
+                  PeekMessageA(&queued, queued.hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+       ++i) {
+    if (ApplyPreviewKey(&Preview.state, action, GetKeyState(VK_SHIFT) < 0, now, LocalOffset)) {
+      changed = true;
+    }
+  }
+  AfterPreviewInput(window, changed);
   return true;
 }
 
