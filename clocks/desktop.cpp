@@ -11,6 +11,7 @@ struct DesktopOverrides {
   bool appData;
   char appDataFolder[kPathChars];
   int32_t screenWidth, screenHeight;
+  int32_t screenDpi;
 };
 
 DesktopOverrides gOverrides;
@@ -30,6 +31,8 @@ void OverrideScreenSize(int32_t width, int32_t height) {
   gOverrides.screenWidth = width;
   gOverrides.screenHeight = height;
 }
+
+void OverrideScreenDpi(int32_t dpi) { gOverrides.screenDpi = dpi; }
 
 uint32_t ProgramFilePath(char* out, uint32_t size) {
   if (!gOverrides.paths) return PlatformProgramFilePath(out, size);
@@ -53,6 +56,10 @@ void ScreenSize(int32_t* width, int32_t* height) {
     return;
   }
   PlatformScreenSize(width, height);
+}
+
+int32_t ScreenDpi() {
+  return gOverrides.screenDpi > 0 ? gOverrides.screenDpi : PlatformScreenDpi();
 }
 
 int ShowMessage(const char* text, const char* caption, MessageKind kind) {

@@ -19,6 +19,8 @@ uint32_t ProgramFilePath(char* out, uint32_t size);
 int32_t LookUpAppDataFolder(char* out);
 // The larger of the desktop's client size and the virtual screen's size.
 void ScreenSize(int32_t* width, int32_t* height);
+// The desktop's display scale in dots per inch (96 is 100%).
+int32_t ScreenDpi();
 // A message box with no owner; returns the button pressed (1 = OK/Yes).
 int ShowMessage(const char* text, const char* caption, MessageKind kind);
 // True when the file opens for reading (binary) and holds more than 0 bytes;
@@ -37,6 +39,7 @@ using MessageHook = int (*)(const char* text, const char* caption, MessageKind k
 void SetMessageHook(MessageHook hook);
 void OverrideProgramPaths(const char* programFile, const char* appDataFolder);
 void OverrideScreenSize(int32_t width, int32_t height);  // 0, 0 = the real one
+void OverrideScreenDpi(int32_t dpi);                     // 0 = the real one
 
 // Natively only: a Windows-style path with "/" for "\\".
 void NativePath(const char* path, char* out, uint32_t size);
@@ -45,4 +48,5 @@ void NativePath(const char* path, char* out, uint32_t size);
 uint32_t PlatformProgramFilePath(char* out, uint32_t size);
 int32_t PlatformAppDataFolder(char* out);
 void PlatformScreenSize(int32_t* width, int32_t* height);
+int32_t PlatformScreenDpi();
 int PlatformShowMessage(const char* text, const char* caption, MessageKind kind);

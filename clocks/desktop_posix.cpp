@@ -27,6 +27,8 @@ void PlatformScreenSize(int32_t* width, int32_t* height) {
   *height = 800;
 }
 
+int32_t PlatformScreenDpi() { return 96; }
+
 int PlatformShowMessage(const char* text, const char* caption, MessageKind) {
   std::fprintf(stderr, "%s: %s\n", caption, text);
   return 1;

@@ -71,6 +71,13 @@ void PlatformScreenSize(int32_t* width, int32_t* height) {
   *height = desktop.bottom > vh ? desktop.bottom : vh;
 }
 
+int32_t PlatformScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
 int PlatformShowMessage(const char* text, const char* caption, MessageKind kind) {
   UINT flags = MB_OK | MB_ICONINFORMATION;
   if (kind == kMessageWarning) flags = MB_OK | MB_ICONWARNING;

@@ -1,5 +1,6 @@
 #include "clocks/settings.h"
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -71,12 +72,34 @@ void ReadClock(int index) {
   ReadText(key, "Title", kTitleReadLength, "???", clock.Title, sizeof clock.Title);
 }
 
-void CheckPosition() {
+// A pixel count written for 96 dpi at another scale, rounded as MulDiv rounds.
+int32_t ScaleFromBaseDpi(int32_t value, int32_t dpi) {
+  const int64_t scaled = static_cast<int64_t>(value) * dpi;
+  const int64_t rounded = scaled >= 0 ? (scaled + 48) / 96 : -((-scaled + 48) / 96);
+  return rounded > INT32_MAX ? INT32_MAX : (rounded < INT32_MIN ? INT32_MIN : static_cast<int32_t>(rounded));
+}
+
+// The stored position in screen pixels. One stored without its scale comes
+// from a program that did not know display scaling: it is in 96-dpi units,
+// converted here once (the next save stores the scale with it).
+void ReadPosition() {
+  const int32_t dpi = ScreenDpi();
+  const bool storedX = ReadDword(kMainKey, "X", &Settings.X);
+  const bool storedY = ReadDword(kMainKey, "Y", &Settings.Y);
+  int32_t measuredAt = 0;
+  if (ReadDword(kMainKey, "PositionDpi", &measuredAt) && measuredAt > 0) {
+    Settings.PositionDpi = measuredAt;
+  } else {
+    if (storedX) Settings.X = ScaleFromBaseDpi(Settings.X, dpi);
+    if (storedY) Settings.Y = ScaleFromBaseDpi(Settings.Y, dpi);
+    Settings.PositionDpi = dpi;
+  }
+  // The strip's smallest size before its first layout, at the screen's scale.
   int32_t width = 0;
   int32_t height = 0;
   ScreenSize(&width, &height);
-  if (Settings.X > width - 80) Settings.X = 100;
-  if (Settings.Y > height - 34) Settings.Y = 0;
+  if (Settings.X > width - ScaleFromBaseDpi(80, dpi)) Settings.X = 100;
+  if (Settings.Y > height - ScaleFromBaseDpi(34, dpi)) Settings.Y = 0;
 }
 
 bool LaunchEntryPresent() {
@@ -92,6 +115,7 @@ SettingsRecord DefaultSettings() {
   SettingsRecord s{};
   s.X = 100;
   s.Y = 0;
+  s.PositionDpi = 96;
   s.DateFormat = 1;
   s.TimeStampFmt = 3;
   return s;
@@ -99,9 +123,7 @@ SettingsRecord DefaultSettings() {
 
 int LoadSettings() {
   Settings = DefaultSettings();
-  ReadDword(kMainKey, "X", &Settings.X);
-  ReadDword(kMainKey, "Y", &Settings.Y);
-  CheckPosition();
+  ReadPosition();
 
   int32_t n = 0;
   const bool firstStart = !ReadDword(kMainKey, "N", &n);
@@ -149,6 +171,7 @@ int LoadSettings() {
 int SaveSettings(int withClocks) {
   bool ok = WriteDword(Settings.X, kMainKey, "X") == 0;
   ok = WriteDword(Settings.Y, kMainKey, "Y") == 0 && ok;
+  ok = WriteDword(Settings.PositionDpi, kMainKey, "PositionDpi") == 0 && ok;
   if (!withClocks) return ok ? 1 : 0;
   ok = WriteDword(Clocks.N, kMainKey, "N") == 0 && ok;
   char key[512];

@@ -6,6 +6,7 @@
 
 struct SettingsRecord {
   int32_t X, Y;
+  int32_t PositionDpi;  // the display scale X and Y were measured at
   int32_t DateFormat;
   int32_t UpdateCheck;
   int32_t UpdateTime;
@@ -32,7 +33,7 @@ SettingsRecord DefaultSettings();
 
 // Reads everything at start; 1 = go on, 0 = nothing to show.
 int LoadSettings();
-// Writes X and Y, and with clocks N and every clock's subkey; 1 when all
+// Writes X, Y and PositionDpi, and with clocks N and every clock's subkey; 1 when all
 // writes succeeded.
 int SaveSettings(int withClocks);
 int32_t WriteDword(int32_t value, const char* keyPath, const char* name);

@@ -31,6 +31,7 @@
 #define IDM_HIDE_CLOCKS 118
 #define IDM_RESET_POSITION 120
 #define IDM_CAPTURE_TIMESTAMP 121
+#define IDM_PREVIEW 122
 
 // Dialog and control ids.
 #include "ids_props.h"

@@ -5,13 +5,17 @@ horlix.ico     a clock face: dial, hour marks and two hands
 attention.ico  the update mark: an orange disc with a white bar
 alarm.ico      a bell
 
-Each icon holds 16x16 and 32x32 images in 32-bit colour with an AND mask.
+Each icon holds the sizes Windows asks for at display scales from 100% to
+200% and beyond (16, 20, 24, 32, 40, 48, 64 and 256 pixels): 32-bit colour
+with an AND mask, the 256-pixel image as PNG as Windows Vista and later keep it.
 Run: python3 tools/make_icons.py   (the .ico files are committed)
 """
 import math
 import os
 import struct
+import zlib
 
+SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "resources")
 
@@ -33,7 +37,7 @@ def clock(size):
             for dx in range(-width, width + 1):
                 for dy in range(-width, width + 1):
                     px[int(round(x)) + dx, int(round(y)) + dy] = colour
-    w = 0 if size <= 16 else 1
+    w = 0 if size <= 16 else max(1, size // 24)
     line(math.radians(300), r * 0.5, (0, 0, 0, 255), w)
     line(math.radians(60), r * 0.75, (0, 128, 255, 255), w)
     return px
@@ -90,12 +94,25 @@ def image(draw, size):
     return header + b"".join(rows) + b"".join(mask_rows)
 
 
+def png(draw, size):
+    px = draw(size)
+    raw = b"".join(b"\0" + b"".join(bytes(px.get((x, y), (0, 0, 0, 0))) for x in range(size))
+                   for y in range(size))
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data
+                + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9))
+            + chunk(b"IEND", b""))
+
+
 def write_icon(name, draw):
-    images = [image(draw, s) for s in (16, 32)]
+    images = [png(draw, s) if s >= 256 else image(draw, s) for s in SIZES]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
-    for s, data in zip((16, 32), images):
-        out += struct.pack("<BBBBHHII", s, s, 0, 0, 1, 32, len(data), offset)
+    for s, data in zip(SIZES, images):
+        out += struct.pack("<BBBBHHII", s % 256, s % 256, 0, 0, 1, 32, len(data), offset)
         offset += len(data)
     out += b"".join(images)
     with open(os.path.join(OUT, name), "wb") as f:

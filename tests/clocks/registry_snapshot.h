@@ -16,7 +16,7 @@ namespace faults {
 // clock subkeys 0..69 and the program's Run entry that exists.
 inline std::map<std::string, std::string> RegistrySnapshot() {
   static const char* const kMainValues[] = {
-      "X",          "Y",        "N",              "DateFormat",   "UpdateCheck",
+      "X",          "Y",        "PositionDpi",    "N",              "DateFormat",   "UpdateCheck",
       "UpdateTime", "UpdateStatus", "LayoutStyle", "FontSize",     "ShowIconInTray",
       "TurnOffOnTop", "TimeStampFmt", "UpdateLastCheck"};
   static const char* const kClockValues[] = {"Id",    "Title", "Type",   "Wd",

@@ -79,6 +79,7 @@ class SettingsTest : public ::testing::Test {
     MemoryRegistryClear();
     OverrideProgramPaths(nullptr, nullptr);
     OverrideScreenSize(0, 0);
+    OverrideScreenDpi(0);
     SetMessageHook(nullptr);
   }
   std::string root_;
@@ -99,6 +100,7 @@ TEST_F(SettingsTest, FirstStartWritesTheDefaults) {
   }
   EXPECT_EQ(GetDword(kMainKey, "X"), 100);
   EXPECT_EQ(GetDword(kMainKey, "Y"), 0);
+  EXPECT_EQ(GetDword(kMainKey, "PositionDpi"), 96);
   EXPECT_EQ(GetDword(kMainKey, "N"), 3);
   EXPECT_EQ(GetText(ClockKey(0), "Id"), "Local");
   EXPECT_EQ(GetText(ClockKey(1), "Id"), "Australia/Perth");
@@ -224,6 +226,37 @@ TEST_F(SettingsTest, PositionIsCheckedAgainstTheScreen) {
     ASSERT_EQ(LoadSettings(), 1);
     EXPECT_EQ(Settings.X, c.expectX) << c.x;
     EXPECT_EQ(Settings.Y, c.expectY) << c.y;
+    FreeZones();
+  }
+}
+
+TEST_F(SettingsTest, PositionKeepsItsScale) {
+  // At 144 dpi: a position stored without its scale is in 96-dpi units and
+  // grows by half; one stored with it stays; the check uses 80 x 34 scaled
+  // (120 x 51), after the conversion. Every save stores the scale.
+  OverrideScreenDpi(144);
+  struct Case {
+    int32_t x, y, dpi, expectX, expectY;
+  } cases[] = {
+      {200, 101, 0, 300, 152},     // 96-dpi units (101 * 1.5 rounds up)
+      {200, 100, 96, 200, 100},    // screen pixels, measured at 96 dpi
+      {200, 100, 144, 200, 100},   // screen pixels
+      {880, 649, 144, 880, 649},   // exactly width - 120 and height - 51
+      {881, 650, 144, 100, 0},     // one pixel more
+      {587, 433, 0, 100, 0},       // 880.5 and 649.5 round to one pixel more
+      {-300, -50, 0, -450, -75},   // no lower bound, also converted
+  };
+  for (const Case& c : cases) {
+    PutDword(kMainKey, "X", c.x);
+    PutDword(kMainKey, "Y", c.y);
+    RegistryDeleteValue(kMainKey, "PositionDpi");
+    if (c.dpi != 0) PutDword(kMainKey, "PositionDpi", c.dpi);
+    PutDword(kMainKey, "N", 0);
+    ASSERT_EQ(LoadSettings(), 1);
+    EXPECT_EQ(Settings.X, c.expectX) << c.x;
+    EXPECT_EQ(Settings.Y, c.expectY) << c.y;
+    EXPECT_EQ(SaveSettings(0), 1);
+    EXPECT_EQ(GetDword(kMainKey, "PositionDpi"), c.dpi != 0 ? c.dpi : 144) << c.x;
     FreeZones();
   }
 }

@@ -53,7 +53,8 @@ std::string ClockListText() {
 
 // The values SaveSettings writes, in the order it writes them.
 std::vector<std::string> SaveOrder(int clocks) {
-  std::vector<std::string> order = {std::string(kMainKey) + "\\X", std::string(kMainKey) + "\\Y"};
+  std::vector<std::string> order = {std::string(kMainKey) + "\\X", std::string(kMainKey) + "\\Y",
+                                    std::string(kMainKey) + "\\PositionDpi"};
   if (clocks < 0) return order;
   order.push_back(std::string(kMainKey) + "\\N");
   for (int i = 0; i < clocks; ++i) {
@@ -179,19 +180,25 @@ TEST_F(StoreFaults, SaveWithEveryWriteFailingLeavesTheStoreAsItWas) {
   EXPECT_EQ(Settings.LaunchAtStartup, 1);
 }
 
-// Save of the position only: X and Y.
+// Save of the position only: X, Y and the scale they were measured at.
 TEST_F(StoreFaults, PositionSaveWithEachWriteFailing) {
   StoreOldState();
   const auto before = faults::RegistrySnapshot();
   NewClockList();
-  for (size_t k = 0; k < 2; ++k) {
+  const std::vector<std::string> order = SaveOrder(-1);
+  for (size_t k = 0; k < order.size(); ++k) {
     StoreOldState();
     MemoryRegistryFailChangeAt(static_cast<int32_t>(k), kAccessDenied);
     EXPECT_EQ(SaveSettings(0), 0);
     MemoryRegistryFailChangeAt(-1, 0);
     const auto after = faults::RegistrySnapshot();
-    const std::string other = SaveOrder(-1)[1 - k];
-    EXPECT_EQ(faults::Differences(after, before), other + ";") << "only the other one is written";
+    std::map<std::string, int> others;  // in the snapshot's order
+    for (size_t j = 0; j < order.size(); ++j) {
+      if (j != k) others[order[j]] = 1;
+    }
+    std::string written;
+    for (const auto& value : others) written += value.first + ";";
+    EXPECT_EQ(faults::Differences(after, before), written) << "only the others are written";
   }
 }
 

@@ -194,7 +194,7 @@ TEST_F(DialogFaults, ImportWithEachWriteFailing) {
                                     Main("FontSize"),   Main("TimeStampFmt"),
                                     Main("ShowIconInTray"),
                                     std::string(kRunKey) + "\\" + kRunValue,
-                                    Main("X"), Main("Y"), Main("N")};
+                                    Main("X"), Main("Y"), Main("PositionDpi"), Main("N")};
   for (int i = 0; i < 2; ++i) {
     for (const char* name : {"Id", "Title", "Type", "Wd", "Width", "Color", "Format", "Tz"}) {
       order.push_back(ClockKey(i) + "\\" + name);

@@ -31,6 +31,7 @@ struct TipSearch {
   bool preview;
   char text[256];
   bool found;
+  RECT rect;
 };
 
 BOOL CALLBACK FindTip(HWND window, LPARAM param) {
@@ -40,20 +41,26 @@ BOOL CALLBACK FindTip(HWND window, LPARAM param) {
   WindowText(window, s->text, sizeof s->text);
   if (s->text[0] == '\0' || LooksLikePreviewTip(s->text) != s->preview) return TRUE;
   s->found = true;
+  GetWindowRect(window, &s->rect);
   return FALSE;
 }
 
 // The text of a visible tooltip of the thread: the preview tip, or any other.
-bool VisibleTip(DWORD thread, bool preview, char* out, size_t size) {
-  TipSearch s = {thread, preview, "", false};
+bool VisibleTip(DWORD thread, bool preview, char* out, size_t size, RECT* rect = nullptr) {
+  TipSearch s = {thread, preview, "", false, {}};
   EnumWindows(FindTip, reinterpret_cast<LPARAM>(&s));
   if (s.found) Copy(out, size, s.text);
+  if (rect != nullptr) *rect = s.rect;
   return s.found;
 }
 
 // Puts the mouse at a point of the strip (client coordinates) and waits for
-// the tooltip the program shows there (not the preview tip).
-int HoverForTooltip(HWND w, POINT p, DWORD end) {
+// the tooltip the program shows there (not the preview tip); then the mouse
+// goes away from the strip, or with back to where it was.
+int HoverForTooltip(HWND w, POINT p, DWORD end, bool back = false) {
+  POINT before{};
+  GetCursorPos(&before);
+  const POINT after = back ? before : POINT{0, 700};
   ClientToScreen(w, &p);
   // Away from the strip first, so that entering the tool starts a new tip.
   SetCursorPos(0, 700);
@@ -67,21 +74,21 @@ int HoverForTooltip(HWND w, POINT p, DWORD end) {
     char text[256];
     if (VisibleTip(thread, false, text, sizeof text)) {
       PrintLine("tooltip", text);
-      SetCursorPos(0, 700);
+      SetCursorPos(after.x, after.y);
       return 0;
     }
     Sleep(50);
     // Small moves keep the tooltip's hover timer going.
     if (++nudge % 10 == 0) SetCursorPos(p.x + (nudge / 10) % 2, p.y);
   } while (Before(end));
-  SetCursorPos(0, 700);
+  SetCursorPos(after.x, after.y);
   return Fail("no tooltip showed");
 }
 
 }  // namespace
 
-// tooltip INDEX [SECONDS]: the tooltip of title button INDEX, which the
-// program fills in on request.
+// tooltip INDEX [SECONDS [back]]: the tooltip of title button INDEX, which
+// the program fills in on request.
 int CmdTooltip(const Args& a) {
   long index = 0;
   if (!IntArg(a, 1, &index)) return 2;
@@ -90,7 +97,7 @@ int CmdTooltip(const Args& a) {
   if (w == nullptr) return 1;
   POINT p;
   if (!TitleCentre(w, index, &p)) return Fail("no title button with that index");
-  return HoverForTooltip(w, p, end);
+  return HoverForTooltip(w, p, end, a.n > 3 && std::strcmp(a.v[3], "back") == 0);
 }
 
 // tooltip-at X Y [SECONDS]: the tooltip at a client point of the strip.
@@ -105,20 +112,38 @@ int CmdTooltipAt(const Args& a) {
   return HoverForTooltip(w, p, end);
 }
 
-// preview-tip PREFIX [SECONDS]: waits for the strip's preview tip to show a
-// text that starts with PREFIX ("none": for no preview tip) and prints it.
+namespace {
+
+// A text that starts with one of the "|"-separated prefixes.
+bool StartsWithOneOf(const char* text, const char* prefixes) {
+  for (const char* p = prefixes;; ++p) {
+    const char* end = std::strchr(p, '|');
+    const size_t length = end != nullptr ? static_cast<size_t>(end - p) : std::strlen(p);
+    if (std::strncmp(text, p, length) == 0) return true;
+    if (end == nullptr) return false;
+    p = end;
+  }
+}
+
+}  // namespace
+
+// preview-tip PREFIX[|PREFIX...] [SECONDS]: waits for the strip's preview tip
+// to show a text that starts with one of the prefixes ("none": for no
+// preview tip) and prints it, and where it is on the screen
+// ("preview-rect LEFT TOP RIGHT BOTTOM").
 int CmdPreviewTip(const Args& a) {
   if (a.n < 2) return 2;
   const DWORD end = Deadline(SecondsArg(a, 2, 5));
   HWND w = NeedWindow();
   if (w == nullptr) return 1;
   const bool none = std::strcmp(a.v[1], "none") == 0;
-  const size_t length = std::strlen(a.v[1]);
   char text[256] = "";
+  RECT r{};
   do {
-    const bool shown = VisibleTip(ThreadOf(w), true, text, sizeof text);
-    if (none ? !shown : (shown && std::strncmp(text, a.v[1], length) == 0)) {
+    const bool shown = VisibleTip(ThreadOf(w), true, text, sizeof text, &r);
+    if (none ? !shown : (shown && StartsWithOneOf(text, a.v[1]))) {
       PrintLine("preview-tip", none ? "none" : text);
+      if (!none) std::printf("preview-rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
       return 0;
     }
     Sleep(20);

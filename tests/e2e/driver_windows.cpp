@@ -5,6 +5,7 @@
 #include <tlhelp32.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "driver.h"
@@ -25,7 +26,10 @@ int CmdWaitWindow(const Args& a) {
   do {
     HWND w = MainWindow();
     if (w != nullptr && IsWindowVisible(w)) {
+      RECT r;
+      GetWindowRect(w, &r);
       std::printf("window %p %lu\n", static_cast<void*>(w), ProcessOf(w));
+      std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
       return 0;
     }
     Sleep(20);
@@ -852,6 +856,86 @@ int CmdMiddleClick(const Args&) {
     return Fail("post failed");
   }
   std::printf("middle-clicked %ld %ld\n", x, y);
+  return 0;
+}
+
+// keys NAME...: real key presses through the system's input queue, to the
+// window with the focus; NAME is right, left, up, down, pgup, pgdn, home or
+// esc, with "shift+" before it for Shift held, and "*COUNT" after it for
+// that many presses (auto-repeat as a held key sends it). Prints whether
+// the strip was the foreground window ("foreground 1").
+int CmdKeys(const Args& a) {
+  static const struct {
+    const char* name;
+    WORD key;
+  } kKeys[] = {{"right", VK_RIGHT}, {"left", VK_LEFT}, {"up", VK_UP},   {"down", VK_DOWN},
+               {"pgup", VK_PRIOR},  {"pgdn", VK_NEXT}, {"home", VK_HOME}, {"esc", VK_ESCAPE}};
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  std::printf("foreground %d\n", GetForegroundWindow() == w ? 1 : 0);
+  for (int i = 1; i < a.n; ++i) {
+    const char* name = a.v[i];
+    const bool shift = std::strncmp(name, "shift+", 6) == 0;
+    if (shift) name += 6;
+    const char* star = std::strchr(name, '*');
+    const long count = star != nullptr ? std::atol(star + 1) : 1;
+    const size_t length = star != nullptr ? static_cast<size_t>(star - name) : std::strlen(name);
+    WORD key = 0;
+    for (const auto& k : kKeys) {
+      if (std::strlen(k.name) == length && std::strncmp(k.name, name, length) == 0) key = k.key;
+    }
+    if (key == 0 || count < 1 || count > 20000) return Fail("unknown key %s", a.v[i]);
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = VK_SHIFT;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    if (shift) SendInput(1, &in[0], sizeof in[0]);
+    INPUT press = {};
+    press.type = INPUT_KEYBOARD;
+    press.ki.wVk = key;
+    for (long n = 0; n < count; ++n) SendInput(1, &press, sizeof press);
+    press.ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(1, &press, sizeof press);
+    if (shift) SendInput(1, &in[1], sizeof in[1]);
+  }
+  std::printf("keys %d\n", a.n - 1);
+  return 0;
+}
+
+// pointer X Y | pointer away: the mouse to a client point of the strip, or
+// off the strip (where the tooltip commands leave it).
+int CmdPointer(const Args& a) {
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  POINT p = {0, 700};
+  long x = 0;
+  long y = 0;
+  if (!(a.n > 1 && std::strcmp(a.v[1], "away") == 0)) {
+    if (!IntArg(a, 1, &x) || !IntArg(a, 2, &y)) return 2;
+    p = POINT{static_cast<LONG>(x), static_cast<LONG>(y)};
+    ClientToScreen(w, &p);
+  }
+  SetCursorPos(p.x, p.y);
+  std::printf("pointer %ld %ld\n", p.x, p.y);
+  return 0;
+}
+
+// dpi-changed DPI: tells the strip its monitor's scale became DPI, as the
+// system does when it is moved to another monitor (without a proposed place).
+int CmdDpiChanged(const Args& a) {
+  long dpi = 0;
+  if (!IntArg(a, 1, &dpi) || dpi < 48 || dpi > 480) return 2;
+  HWND w = NeedWindow();
+  if (w == nullptr) return 1;
+  DWORD_PTR result = 0;
+  const WPARAM both = MAKEWPARAM(static_cast<WORD>(dpi), static_cast<WORD>(dpi));
+  if (!SendMessageTimeoutA(w, 0x02E0 /* WM_DPICHANGED */, both, 0, SMTO_ABORTIFHUNG,
+                           kSendTimeout, &result)) {
+    return Fail("the strip did not take WM_DPICHANGED");
+  }
+  RECT r;
+  GetWindowRect(w, &r);
+  std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
   return 0;
 }
 

@@ -37,8 +37,8 @@ def scenario_first_start():
           "every reading from 100 ms to %d ms after the window appeared shows the times"
           % samples[-1][0])
     keys = wait_reg(lambda k: "2" in k and "Tz" in k["2"], "the first start wrote the clocks")
-    check_equal(sorted(keys["."]), ["N", "X", "Y"], "values of the main key after the first start")
-    check_equal(keys["."], {"N": 3, "X": 100, "Y": 0}, "N, X and Y of the first start")
+    check_equal(keys["."], {"N": 3, "X": 100, "Y": 0, "PositionDpi": 96},
+                "N, X, Y and the scale of the position: the main key after the first start")
     check_equal(sorted(k for k in keys if k != "."), ["0", "1", "2"], "clock subkeys")
     for i, clock in enumerate(DEFAULT_CLOCKS):
         check_clock_key(keys, i, clock, "first start")
@@ -77,8 +77,8 @@ def scenario_first_start():
     laid_out = widths()
     exit_via_menu(p)
     keys = reg()
-    check_equal(sorted(keys["."]), ["N", "X", "Y"], "values of the main key after exit")
-    check_equal(keys["."], {"N": 3, "X": 100, "Y": 0}, "N, X and Y after exit")
+    check_equal(keys["."], {"N": 3, "X": 100, "Y": 0, "PositionDpi": 96},
+                "the main key after exit")
     for i, clock in enumerate(DEFAULT_CLOCKS):
         check_clock_key(keys, i, dict(clock, Width=laid_out[i]), "after exit")
 
@@ -213,7 +213,8 @@ def scenario_position():
                 "Refresh keeps the cells")
     drive("send-command", 108)
     keys = reg()
-    check_equal(keys["."], {"N": 7, "X": 100, "Y": 0}, "Save settings after Refresh: X, Y only")
+    check_equal(keys["."], {"N": 7, "X": 100, "Y": 0, "PositionDpi": 96},
+                "Save settings after Refresh: the position only")
     check_equal(sorted(k for k in keys if k != "."), [], "no clock subkeys written")
 
     # Dragging the black area moves the window; then Exit: X and Y, nothing else.
@@ -229,8 +230,8 @@ def scenario_position():
                        seconds=3, interval=0.1)
     exit_via_menu(p)
     keys = reg()
-    check_equal(keys["."], {"N": 7, "X": moved["left"], "Y": moved["top"]},
-                "Exit after a move writes X and Y only")
+    check_equal(keys["."], {"N": 7, "X": moved["left"], "Y": moved["top"], "PositionDpi": 96},
+                "Exit after a move writes the position only")
     check_equal(sorted(k for k in keys if k != "."), [], "no clock subkeys written at Exit")
 
     # The next start opens where the window was left.
@@ -500,77 +501,130 @@ def scenario_settings():
     check(heights[0] < heights[1] < heights[2], "FontSize 0, 1, 2: taller strips %r" % heights)
 
 DARK_BLUE = "600000"  # the time row's background while it previews another instant
+QUARTER, HOUR = 900, 3600
 
 
-def preview_tips(offset, t0, t1):
-    """The preview tip at any moment between t0 and t1, "+3:15  Tue 8 Dec 18:30"."""
+def round_time(t, n, step):
+    """The n-th round time (multiple of step on the local clock) after t, or
+    before it for a negative n."""
+    t = int(t)
+    if n < 0:
+        t, n = t - 1, n + 1
+    offset = local_offset(t)
+    return ((t + offset) // step + n) * step - offset
+
+
+def round_times(n, step, t0, t1):
+    """Where n notches from the present lead, for a present between t0 and t1."""
+    return {round_time(t, n, step) for t in (t0, t1)}
+
+
+def wheel_stop(*moves):
+    """How many round times from the present wheel messages (delta, count)
+    lead: the present is a stop between them, and reaching it drops the rest
+    short of a notch."""
+    stop, rest = 0, 0
+    for delta, count in moves:
+        for _ in range(count):
+            total = rest + delta
+            notches = abs(total) // 120 * (1 if total >= 0 else -1)
+            rest = total - notches * 120
+            stop += notches
+            if notches and stop == 0:
+                rest = 0
+    return stop
+
+
+def preview_tips(shown, t0, t1):
+    """The preview tip, "+3:15  Tue 8 Dec 18:30", for any of the shown
+    instants and a present between t0 and t1."""
     out = set()
-    minutes = abs(offset) // 60
-    for at in (t0, t1):
-        d = datetime.datetime.fromtimestamp(at + offset)
-        year = "" if d.year == datetime.datetime.fromtimestamp(at).year else " %d" % d.year
-        out.add("%s%d:%02d  %s %d %s%s %02d:%02d" % ("-" if offset < 0 else "+", minutes // 60,
-                                                      minutes % 60, d.strftime("%a"), d.day,
-                                                      MONTHS[d.month - 1], year, d.hour,
-                                                      d.minute))
+    for s in shown:
+        for at in list(range(int(t0) - 1, int(t1), 30)) + [int(t1)]:
+            offset = s - at
+            minutes = abs(offset) // 60
+            d = datetime.datetime.fromtimestamp(s)
+            year = "" if d.year == datetime.datetime.fromtimestamp(at).year else " %d" % d.year
+            out.add("%s%d:%02d  %s %d %s%s %02d:%02d" % ("-" if offset < 0 else "+", minutes // 60,
+                                                          minutes % 60, d.strftime("%a"), d.day,
+                                                          MONTHS[d.month - 1], year, d.hour,
+                                                          d.minute))
     return out
 
 
-def check_preview(offset, what):
-    """The tip names the offset and the previewed local time; every cell is
-    painted on dark blue."""
+def check_preview(what, step, shown_at, seconds=10, row=True):
+    """Runs the driver commands of step, then, in the same run (the preview
+    lasts 5 s), waits for the tip that names the offset and the previewed
+    local time and reads the row: every cell on dark blue. shown_at(t0, t1)
+    is what the step previews for a present between t0 and t1 (row: the
+    whole strip is on the screen to be read). Returns the
+    previewed instants and the tip's screen rectangle."""
     t0 = time.time()
-    sign = "-" if offset < 0 else "+"
-    tip = text_of(drive("preview-tip", "%s%d:" % (sign, abs(offset) // 3600), 5), "preview-tip")
+    expected = preview_tips(shown_at(t0, t0 + 90), t0, t0 + 90)
+    lines = drive(*step, "--", "wheel", 0, "--", "preview-tip", "|".join(sorted(expected)),
+                  seconds, "--", "pixels")
     t1 = time.time()
-    expected = preview_tips(offset, t0, t1)
-    check(tip in expected, "%s: preview tip %r, expected one of %r" % (what, tip, sorted(expected)))
-    for i, c in enumerate(cells()):
+    shown = shown_at(t0, t1)
+    tip = text_of(lines, "preview-tip")
+    check(tip in preview_tips(shown, t0, t1), "%s: preview tip %r" % (what, tip))
+    for i, c in enumerate(cells(lines) if row else []):
         total = sum(v for k, v in c.items() if k != "rows")
         check(c[DARK_BLUE] * 2 > total, "%s: cell %d on dark blue (%d of %d pixels)"
               % (what, i, c[DARK_BLUE], total))
     log("  ok: %s: %r, dark blue row" % (what, tip))
+    return shown, [int(v) for v in words(lines, "preview-rect")[0]], lines
+
+
+def previewing():
+    return all(c[DARK_BLUE] > 0 for c in cells())
 
 
 def in_present():
     return all(c[DARK_BLUE] == 0 for c in cells()) and drive("preview-tip", "none")
 
 
-def check_tooltip_at(index, name, offset, shift, what):
-    """A title tooltip during the preview (a still wheel keeps it going)."""
-    drive("wheel", 0)
-    t0 = time.time()
-    tip = text_of(drive("tooltip", index, 8), "tooltip")
-    t1 = time.time()
-    expected = tooltip_texts(name, offset, 1, t0 + shift, t1 + shift)
+def check_tooltip_at(index, name, offset, shown, what, step=("wheel", 0)):
+    """A title tooltip during the preview, after the driver commands of step
+    (a still wheel keeps the preview going)."""
+    tip = text_of(drive(*step, "--", "tooltip", index, 8, "back"), "tooltip")
+    expected = set().union(*(tooltip_texts(name, offset, 1, s, s) for s in shown))
     check(tip in expected, "%s: tooltip %r, expected one of %r" % (what, tip, sorted(expected)))
     log("  ok: %s: tooltip %r" % (what, tip))
 
 
-def check_capture_at(index, zone_offset, shift, what, hold=0):
-    """Capture Timestamp (format 3) names the previewed instant; with hold,
-    the question stays open that many seconds first."""
-    drive("wheel", 0)
-    t0 = time.time()
+def check_capture_at(index, zone_offset, shown, what, hold=0):
+    """Capture Timestamp (format 3) names the previewed instant, seconds and
+    all; with hold, the question stays open that many seconds first."""
+    question = "Save Timestamp to Clipboard?"
     if hold:
-        drive("post-command", 121)
+        drive("wheel", 0, "--", "select-clock", index, "--", "post-command", 121, "--",
+              "wait-dialog", question, 10)
         time.sleep(hold)
-        check(all(c[DARK_BLUE] > 0 for c in cells()), "%s: the preview waits for the box" % what)
-        text = text_of(drive("answer", "Save Timestamp to Clipboard?", "Cancel", 10), "text")
-        stamp = text[len("Save timestamp '"):-len("' to clipboard?")]
+        check(previewing(), "%s: the preview waits for the box" % what)
+        lines = drive("answer", question, "Cancel", 10)
     else:
-        stamp = capture(index, "Cancel")
-    t1 = time.time()
+        lines = drive("wheel", 0, "--", "select-clock", index, "--", "post-command", 121, "--",
+                      "answer", question, "Cancel", 10)
+    text = text_of(lines, "text")
+    stamp = text[len("Save timestamp '"):-len("' to clipboard?")]
     at, tzd = parse_stamp(3, stamp, zone_offset)
-    check(t0 + shift - 3 <= at <= t1 + shift + 1, "%s: %r is the previewed instant" % (what, stamp))
+    check(int(at) in shown, "%s: %r is the previewed instant" % (what, stamp))
     check_equal(tzd, designator(zone_offset), "%s: zone designator" % what)
 
 
+def back_to_present(what, seconds=4):
+    drive("middle-click")
+    wait_until(in_present, what, seconds)
+
+
 def scenario_preview():
-    """The wheel previews another instant: cells, title tooltips and Capture
-    Timestamp follow it on a dark blue row with a tip at the mouse; the strip
-    returns to the present after 5 s (not while a box is open), when the
-    wheel brings it back and on a middle click. Nothing is stored."""
+    """The wheel, the keys and the menu preview another instant, from one
+    round time of the local clock to the next: cells, title tooltips and
+    Capture Timestamp follow it on a dark blue row with a tip beside the
+    pointer that stays on the screen and follows the strip; the strip returns
+    to the present 5 s after the last notch (not while a box or the menu is
+    open or the pointer rests on it), when the wheel brings it back, on a
+    middle click, Home and Escape. Nothing is stored."""
     # A zone whose name the zone data file spells out ("UTCMinusThree").
     clocks = DEFAULT_CLOCKS + [{"Id": "America/Sao_Paulo", "Title": "Sao Paulo", "Type": 2,
                                 "Wd": 0, "Width": 80, "Color": 0xFFFFFF, "Format": 2,
@@ -585,47 +639,114 @@ def scenario_preview():
     stored = reg()
     check(in_present(), "no preview before the wheel")
     check_tooltip(3, "-03", -3 * 3600, 1, "Sao Paulo: the name as IANA writes it")
+    # The pointer resting in a corner of the row keeps the preview between
+    # the driver's runs (the hint it brings shows below the strip).
+    rest = ("pointer", rect()["width"] - 2, rect()["height"] - 2)
+    drive(*rest)
 
-    drive("wheel", 120, 96)  # 96 notches: one day later
-    check_preview(86400, "+24 h")
-    check_tooltip_at(0, "Local", local_offset(time.time() + 86400), 86400, "+24 h, Local")
-    check_tooltip_at(1, "AWST", 8 * 3600, 86400, "+24 h, Perth")
-    check_tooltip_at(2, "GMT", 0, 86400, "+24 h, UTC")
-    check_capture_at(1, 8 * 3600, 86400, "+24 h, Perth")
-    check_capture_at(1, 8 * 3600, 86400, "+24 h, Perth, box held open 6 s", hold=6)
-    wait_until(in_present, "back to the present 5 s after the last wheel movement", 12)
+    # 96 notches: a day of quarter hours.
+    day, _, _ = check_preview("96 notches", ("wheel", 120, 96),
+                              lambda t0, t1: round_times(96, QUARTER, t0, t1))
+    check_tooltip_at(0, "Local", local_offset(min(day)), day, "96 notches, Local")
+    check_tooltip_at(1, "AWST", 8 * 3600, day, "96 notches, Perth")
+    check_tooltip_at(2, "GMT", 0, day, "96 notches, UTC")
+    check_capture_at(1, 8 * 3600, day, "96 notches, Perth")
+    check_capture_at(1, 8 * 3600, day, "96 notches, Perth, box held open 6 s", hold=6)
+    time.sleep(6.5)
+    check(previewing(), "the preview waits while the pointer rests on the strip")
+    drive("pointer", "away")
+    left = time.time()
+    wait_until(in_present, "back to the present 5 s after the pointer left the strip", 15)
+    check(time.time() - left > 3, "the 5 s counted from the moment the pointer left")
 
-    drive("wheel", -120, 1, "shift")  # an hour a notch with Shift
-    check_preview(-3600, "-1 h")
-    check_tooltip_at(1, "AWST", 8 * 3600, -3600, "-1 h, Perth")
-    check_capture_at(2, 0, -3600, "-1 h, UTC")
+    # The menu: the preview waits while it is open; its item starts a preview.
+    drive("wheel", 120, "--", "open-menu", 0)
+    time.sleep(6)
+    check(previewing(), "the preview waits while the menu is open")
+    drive("menu-close")
+    wait_until(in_present, "back to the present 5 s after the menu closed", 15)
+    # The keys go to the strip, which the menu item made the active window.
+    first, _, _ = check_preview("Preview Another Time",
+                                ("open-menu", 0, "--", "menu-key", "v", "--") + rest,
+                                lambda t0, t1: round_times(1, QUARTER, t0, t1))
+    shown, _, lines = check_preview("Right twice", ("keys", "right*2"),
+                                    lambda t0, t1: {round_time(s, 2, QUARTER) for s in first})
+    check_equal(words(lines, "foreground"), [["1"]], "the menu item activated the strip")
+    shown, _, _ = check_preview("Shift+Right", ("keys", "shift+right"),
+                                lambda t0, t1: {round_time(s, 1, HOUR) for s in shown})
+    day_later = [datetime.datetime.fromtimestamp(s) + datetime.timedelta(days=1) for s in shown]
+    check_preview("Page Up, Up three times, Down", ("keys", "pgup", "up*3", "down"),
+                  lambda t0, t1: {round_time(d.timestamp(), 2, QUARTER) for d in day_later})
+    drive("keys", "home")
+    wait_until(in_present, "back to the present on Home", 4)
+
+    def days_back(t0, t1):  # key repeats by the thousand
+        start = (datetime.datetime.fromtimestamp(round_time(t, 0, QUARTER))
+                 - datetime.timedelta(days=1) for t in (t0, t1))
+        return {round_time(d.timestamp(), -2000, QUARTER) for d in start}
+    check_preview("Page Down and 2000 presses of Left", ("keys", "pgdn", "left*2000"), days_back,
+                  seconds=50)
+    drive("keys", "esc")
+    wait_until(in_present, "back to the present on Escape", 4)
+    drive("pointer", "away")
+
+    hour_back, _, _ = check_preview("Shift, a notch down", ("wheel", -120, 1, "shift"),
+                                    lambda t0, t1: round_times(-1, HOUR, t0, t1))
+    check_capture_at(2, 0, hour_back, "Shift, a notch down, UTC")
     drive("wheel", 0, 1, "--", "wheel", 120, 1, "shift")
-    wait_until(in_present, "back to the present when the wheel brings the offset to 0", 2)
+    wait_until(in_present, "back to the present when the wheel reaches it", 4)
 
-    drive("wheel", 7, 1000)  # fine-grained deltas add up: 7000 is 58 notches
-    check_preview(58 * 900, "1000 small deltas")
+    # A quarter hour before midnight in Perth and the midnight itself.
+    drive(*rest)
+    now = time.time()
+    midnight = ((int(now) + 8 * 3600) // 86400 + 1) * 86400 - 8 * 3600
+    n = (midnight - round_time(now, 1, QUARTER)) // QUARTER + 1
+    n += 96 if n < 2 else 0
+    before, _, _ = check_preview("before midnight in Perth", ("wheel", 120, n - 1),
+                                 lambda t0, t1: round_times(n - 1, QUARTER, t0, t1))
+    check_tooltip_at(1, "AWST", 8 * 3600, before, "before midnight in Perth")
+    check_tooltip_at(1, "AWST", 8 * 3600, {round_time(s, 1, QUARTER) for s in before},
+                     "midnight in Perth", step=("wheel", 120))
+    back_to_present("back to the present on a middle click")
+    drive("pointer", "away")
+
+    check_preview("1000 small deltas", ("wheel", 7, 1000),  # 7000 is 58 notches
+                  lambda t0, t1: round_times(wheel_stop((7, 1000)), QUARTER, t0, t1))
     # One tip at a time: the black area's hint waits while the preview tip shows.
     b, r = buttons(), rect()
     code, lines = drive("wheel", 0, "--", "tooltip-at", b[-1]["left"] + 3, r["height"] - 3, 3,
                         may_fail=True)
     check(code != 0, "no hint over the preview tip: %r" % lines)
-    drive("middle-click")
-    wait_until(in_present, "back to the present on a middle click", 2)
+    back_to_present("back to the present on a middle click")
     check_equal(text_of(drive("tooltip-at", b[-1]["left"] + 3, r["height"] - 3, 8), "tooltip"),
                 STRIP_HINT, "the hint is back after the preview")
+    check_preview("2000 big deltas", ("wheel", 32767, 2000, "shift"),  # past 2038
+                  lambda t0, t1: round_times(wheel_stop((32767, 2000)), HOUR, t0, t1))
+    check_preview("2000 big deltas back, past the present", ("wheel", -32768, 2000, "shift"),
+                  lambda t0, t1: round_times(wheel_stop((32767, 2000), (-32768, 2000)), HOUR,
+                                             t0, t1))
+    back_to_present("back to the present")
+    check_preview("a wheel notch over a title",  # the pointer leaves before the title's tip shows
+                  ("mouse-wheel", -120, "title", "--", "pointer", "away"),
+                  lambda t0, t1: round_times(-1, QUARTER, t0, t1))
+    back_to_present("back to the present")
 
-    drive("wheel", 32767, 2000, "shift")  # decades ahead, past 2038
-    ahead = 32767 * 2000 // 120
-    check_preview(ahead * 3600, "2000 big deltas")
-    behind = int((32767 * 2000 % 120 - 32768 * 2000) / 120)  # the rest carries over
-    drive("wheel", -32768, 2000, "shift")
-    check_preview((ahead + behind) * 3600, "2000 big deltas back")
-    drive("middle-click")
-    wait_until(in_present, "back to the present", 2)
-    drive("mouse-wheel", -120, "title")  # a real notch, over a title button
-    check_preview(-900, "a wheel notch over a title")
-    drive("middle-click")
-    wait_until(in_present, "back to the present", 2)
+    # At the bottom right corner the tip goes above the strip and left of the
+    # pointer, inside the screen; it follows the strip when that moves.
+    width, height = screen_size()
+    r, b = rect(), buttons()
+    pointer = width - 20  # clock 0's cell, where the wheel command points
+    x = pointer - (b[0]["left"] + b[0]["right"]) // 2
+    corner, tip, _ = check_preview("in the corner", ("move", x, height - r["height"], "--",
+                                                      "wheel", 120),
+                                   lambda t0, t1: round_times(1, QUARTER, t0, t1), row=False)
+    check(0 <= tip[0] and tip[2] <= pointer and 0 <= tip[1] and tip[3] <= height - r["height"],
+          "the tip %r above the strip, left of the pointer at %d" % (tip, pointer))
+    _, moved, _ = check_preview("the strip moved", ("move", x - 10, height - r["height"] - 10),
+                                lambda t0, t1: corner, row=False)
+    check_equal([m - v for m, v in zip(moved, tip)], [-10, -10, -10, -10], "the tip moved along")
+    back_to_present("back to the present")
+    drive("move", r["left"], r["top"])
     exit_via_menu(p)
     check_equal(reg(), stored, "the preview stored nothing")
 
@@ -647,12 +768,26 @@ def set_display_dpi(dpi):
     prepare_prefix()
 
 
+def strip_sizes():
+    r, b = rect(), buttons()
+    return {"height": r["height"], "button": b[0]["bottom"], "row": r["height"] - b[0]["bottom"],
+            "widths": widths(), "place": (r["left"], r["top"])}
+
+
 def dpi_sizes():
     """What the strip and the dialogs' pixel-sized parts measure at the
-    prefix's present scale."""
-    p = start()
-    r, b = rect(), buttons()
-    out = {"height": r["height"], "button": b[0]["bottom"], "widths": widths()}
+    prefix's present scale: the strip as it appears and once laid out, and
+    at 96 dpi also after the system told it of a monitor at 192 dpi and back."""
+    p = start(ready=False)
+    first = [int(v) for v in words(drive("wait-window", 20), "rect")[0]]
+    drive("wait-ready", 20)
+    out = strip_sizes()
+    out["first height"] = first[3] - first[1]
+    if out["place"] == (200, 100):  # only at 96 dpi: the position is kept there
+        drive("dpi-changed", 192)
+        out["told 192"] = strip_sizes()
+        drive("dpi-changed", 96)
+        out["told 96"] = strip_sizes()
     drive("post-command", 111)
     wait_dialog("All Time Zones")
     out["columns"] = [int(w[1]) for w in words(drive("lv-columns", "All Time Zones", 1011),
@@ -668,8 +803,8 @@ def dpi_sizes():
     drive("post-command", 102)
     wait_dialog("About Horlix")
     c, _ = dialog_controls("About Horlix")
-    link = c[1156]["rect"]
-    out["link"] = (link[2] - link[0], link[3] - link[1])
+    icon = c[1151]["rect"]
+    out["icon"] = (icon[2] - icon[0], icon[3] - icon[1])
     drive("press", "About Horlix", 1, "--", "wait-no-dialog", "About Horlix", 15)
     exit_via_menu(p)
     return out
@@ -677,14 +812,16 @@ def dpi_sizes():
 
 def scenario_dpi():
     """At 120, 144 and 192 dpi the strip's fonts, heights and cells and the
-    dialogs' pixel-sized parts grow with the scale; the strip's measured
-    sizes follow the fonts, so they are compared with the sizes at 96 dpi
-    within a few pixels of rounding."""
+    dialogs' pixel-sized parts grow with the scale from the first moment on;
+    the strip's measured sizes follow the fonts, so they are compared with
+    the sizes at 96 dpi within the pixels of rounding a font's height. A
+    position stored without its scale is in 96-dpi units. At 96 dpi the strip
+    told of a monitor at 192 dpi takes the sizes it has at 192 dpi."""
     found = {}
     try:
         for dpi in (96, 120, 144, 192):
             set_display_dpi(dpi)
-            seed_clocks(DEFAULT_CLOCKS)
+            seed_clocks(DEFAULT_CLOCKS, [(".", "X", "dword", 200), (".", "Y", "dword", 100)])
             found[dpi] = dpi_sizes()
             log("  at %d dpi: %r" % (dpi, found[dpi]))
     finally:
@@ -693,29 +830,39 @@ def scenario_dpi():
     base = found[96]
     check_equal(base["columns"], [140, 160, 200], "the zone list's columns at 96 dpi")
 
-    def near(actual, at96, dpi):
+    def near(actual, at96, dpi, sums=1):
         # Text measured in a font of a scaled height is a pixel or two off
-        # the plain ratio, a little more for a sum of several measurements.
+        # the plain ratio, a little more for a sum of several measurements;
+        # heights are one measurement each, cells a sum of three.
         expected = at96 * dpi / 96.0
-        return abs(actual - expected) <= 2 + expected / 20
+        return abs(actual - expected) <= 2 if sums == 1 else abs(actual - expected) <= 2 + expected / 20
 
     for dpi in (120, 144, 192):
         at = found[dpi]
         check_equal(at["columns"], [scaled(w, dpi) for w in (140, 160, 200)],
                     "the zone list's columns at %d dpi" % dpi)
-        check(near(at["height"], base["height"], dpi) and near(at["button"], base["button"], dpi),
-              "%d dpi: strip height %d and title row %d scale from %d and %d"
-              % (dpi, at["height"], at["button"], base["height"], base["button"]))
-        check(all(near(w, w96, dpi) for w, w96 in zip(at["widths"], base["widths"])),
+        check(near(at["row"], base["row"], dpi) and near(at["button"], base["button"], dpi),
+              "%d dpi: time row %d and title row %d scale from %d and %d"
+              % (dpi, at["row"], at["button"], base["row"], base["button"]))
+        check(all(near(w, w96, dpi, 3) for w, w96 in zip(at["widths"], base["widths"])),
               "%d dpi: cell widths %r scale from %r" % (dpi, at["widths"], base["widths"]))
+        check(at["first height"] in (scaled(34, dpi), at["height"]),
+              "%d dpi: the strip appears %d high, 34 scaled or its laid-out height %d"
+              % (dpi, at["first height"], at["height"]))
+        check_equal(at["place"], (scaled(200, dpi), scaled(100, dpi)),
+                    "%d dpi: a position stored without its scale, converted" % dpi)
+        check_equal(at["icon"], (scaled(32, dpi), scaled(32, dpi)),
+                    "%d dpi: the About box's icon" % dpi)
         # The field's edit and spin control are placed in pixels; the spin
         # control overlaps the edit's border, which stays the system's.
         check_equal((at["field"][0] - scaled(50, dpi), at["field"][1]),
                     (base["field"][0] - 50, scaled(22, dpi)),
                     "%d dpi: the countdown field's width beyond 50 scaled, and its height" % dpi)
-    links = [found[dpi]["link"] for dpi in (96, 120, 144, 192)]
-    check(all(a[0] < b[0] and a[1] <= b[1] for a, b in zip(links, links[1:])),
-          "the About box's link grows with its dialog's font: %r" % links)
+    told = {k: v for k, v in found[192].items() if k in base["told 192"] and k != "place"}
+    check_equal({k: base["told 192"][k] for k in told}, told,
+                "at 96 dpi told of 192 dpi: the strip as at 192 dpi")
+    check_equal(base["told 96"], {k: base[k] for k in base["told 96"]},
+                "told of 96 dpi again: the strip as it was")
 
 
 SCENARIOS = {

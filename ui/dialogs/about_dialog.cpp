@@ -106,6 +106,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
     case WM_INITDIALOG:
       PlaceBesideStrip(dialog);
       OnAboutInit(dialog);
+      SetDialogIcon(dialog, IDC_ABOUT_ICON, IDI_HORLIX);
       // OK, not the first link (which may be drawn blank), takes the focus.
       SetFocus(GetDlgItem(dialog, IDOK));
       return FALSE;
@@ -119,6 +120,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
       return TRUE;
     case WM_DESTROY:
       OnAboutDestroy();
+      ReleaseDialogIcon(dialog, IDC_ABOUT_ICON);
       return FALSE;
     default:
       return FALSE;

@@ -234,7 +234,11 @@ INT_PTR CALLBACK AlarmProc(HWND alarm, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       SetWindowSubclass(GetDlgItem(alarm, IDOK), AlarmKeysProc, kAlarmKeysSubclass, 0);
+      SetDialogIcon(alarm, IDC_ALARM_ICON, IDI_ALARM);
       return TRUE;
+    case WM_DESTROY:
+      ReleaseDialogIcon(alarm, IDC_ALARM_ICON);
+      return FALSE;
     case WM_COMMAND:
       OnAlarmCommand(alarm, LOWORD(wParam));
       return TRUE;

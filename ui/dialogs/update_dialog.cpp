@@ -185,6 +185,7 @@ INT_PTR CALLBACK UpdateProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     case WM_INITDIALOG:
       PlaceBesideStrip(dialog);
       OnUpdateInit(dialog);
+      SetDialogIcon(dialog, IDC_UPDATE_ICON, IDI_HORLIX);
       return TRUE;
     case WM_DRAWITEM: {
       const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
@@ -199,6 +200,7 @@ INT_PTR CALLBACK UpdateProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       return TRUE;
     case WM_DESTROY:
       OnUpdateDestroy();
+      ReleaseDialogIcon(dialog, IDC_UPDATE_ICON);
       return FALSE;
     default:
       return FALSE;

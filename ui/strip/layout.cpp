@@ -131,6 +131,7 @@ void CreateTitleButtons(HWND window) {
 bool CreateStripResources(HWND window) {
   SetTitleButtonDiscarder(DiscardTitleButton);
   Strip.dpi = WindowDpi(window);
+  Settings.PositionDpi = Strip.dpi;
   // The heights before the first layout, at the monitor's scale.
   Strip.timeRowHeight = ScalePixels(Strip.timeRowHeight);
   Strip.buttonHeight = ScalePixels(Strip.buttonHeight);
@@ -357,6 +358,8 @@ void TickStrip(HWND window) {
 
 void RescaleStrip(HWND window, int dpi, const RECT* proposed) {
   Strip.dpi = dpi > 0 ? dpi : kBaseDpi;
+  if (Settings.PositionDpi != Strip.dpi) Settings.PositionDirty = true;
+  Settings.PositionDpi = Strip.dpi;
   // The stored position stays in screen pixels: the system's proposal is
   // where the strip now belongs.
   if (proposed != nullptr && (proposed->left != Settings.X || proposed->top != Settings.Y)) {

@@ -42,9 +42,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Strip.totalWidth = TotalWidth();
   Strip.fontChanged = 1;
   if (!RegisterStripClass(instance)) return 0;
+  // Created at the height it has at its monitor's scale: the first layout
+  // comes half a second later.
+  const int height = ScaleForDpi(Strip.windowHeight, DpiAtPoint(Settings.X, Settings.Y));
   HWND window = CreateWindowExA(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kWindowClass, kWindowClass,
-                                WS_POPUP, Settings.X, Settings.Y, Strip.totalWidth, 34, nullptr,
-                                nullptr, instance, nullptr);
+                                WS_POPUP, Settings.X, Settings.Y, Strip.totalWidth, height,
+                                nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 0;
   ShowWindow(window, SW_SHOWDEFAULT);
   UpdateWindow(window);  // the times painted at creation, on screen at once
@@ -56,6 +59,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   MSG msg{};
   BOOL got;
   while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
+    // A title button that took the focus with a click leaves the preview's
+    // keys to the strip.
+    if (msg.message == WM_KEYDOWN && GetParent(msg.hwnd) == window &&
+        OnStripKey(window, msg.wParam)) {
+      continue;
+    }
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

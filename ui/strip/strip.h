@@ -23,7 +23,7 @@ constexpr int kBaseDpi = 96;
 // Sent when the window moves to a monitor of another scale; older headers
 // for Windows 7 do not name it.
 constexpr UINT kDpiChangedMessage = 0x02E0;
-constexpr UINT_PTR kPreviewTimer = 4;  // back to the present after the last wheel movement
+constexpr UINT_PTR kPreviewTimer = 4;  // back to the present after the last notch or key
 constexpr UINT kPreviewMillis = 5000;
 constexpr UINT_PTR kPreviewToolId = 1;  // the preview tip's only tool
 
@@ -68,7 +68,7 @@ struct MainWindowState {
 struct StripPreview {
   PreviewState state;
   HWND tip;
-  POINT at;          // screen point of the last wheel message
+  LONG anchorX;      // where along the strip the tip points (the last wheel's x)
   char tipText[kPreviewTipChars];  // the text the shown tip was given
   int32_t tipShown;
   int32_t tipPending;  // a kPreviewTipMessage is on its way
@@ -93,6 +93,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 int WindowDpi(HWND window);
 int ScaleForDpi(int value, int dpi);
 int ScalePixels(int value);
+// The scale of the monitor at a screen point, before any window is there.
+int DpiAtPoint(int x, int y);
+// One of the program's icons with its image of size x size pixels (or the
+// nearest, scaled); the caller destroys it. A dialog's icon control gets the
+// image of its own size, released when the dialog is destroyed.
+HICON LoadProgramIcon(const char* name, int size);
+void SetDialogIcon(HWND dialog, int control, const char* name);
+void ReleaseDialogIcon(HWND dialog, int control);
 
 // Layout and painting (layout.cpp).
 bool CreateStripResources(HWND window);
@@ -119,6 +127,10 @@ void CreatePreviewTip(HWND window);
 bool Previewing();
 UtcInstant StripInstant();
 void OnStripWheel(HWND window, WPARAM wParam, LPARAM lParam);
+// A key pressed while the strip is active; false for a key the preview does not use.
+bool OnStripKey(HWND window, WPARAM key);
+void StartPreviewFromMenu(HWND window);
+void OnPreviewStripMoved(HWND window);
 void EndStripPreview(HWND window);
 void OnPreviewTimer(HWND window);
 void OnStripMenuLoop(HWND window, bool open);

@@ -45,14 +45,13 @@ NOTIFYICONDATAA Record(UINT flags) {
 void ApplyTrayIconSetting() {
   if (Settings.ShowIconInTray) {
     if (Tray.icon != nullptr) return;
-    Tray.icon = static_cast<HICON>(
-        LoadImageA(MainWindow.instance, IDI_HORLIX, IMAGE_ICON, 0, 0, LR_SHARED));
+    // The notification area shows small icons at the desktop's scale.
+    Tray.icon = LoadProgramIcon(IDI_HORLIX, GetSystemMetrics(SM_CXSMICON));
     if (Tray.icon == nullptr) return;
     AddTrayIcon();
     SetTrayCallback();
   } else if (Tray.icon != nullptr) {
     RemoveTrayIcon(MainWindow.window);
-    Tray.icon = nullptr;  // a shared icon: the system releases it
   }
 }
 
@@ -74,6 +73,8 @@ void RemoveTrayIcon(HWND window) {
   NOTIFYICONDATAA data = Record(0);
   data.hWnd = window;
   Shell_NotifyIconA(NIM_DELETE, &data);
+  if (Tray.icon != nullptr) DestroyIcon(Tray.icon);
+  Tray.icon = nullptr;
 }
 
 void ShowTrayBalloon(const char* text) {

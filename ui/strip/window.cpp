@@ -46,6 +46,7 @@ void AddNewClock(HWND window) {
 }
 
 void ToggleClocks(HWND window) {
+  if (!MainWindow.clocksHidden && Previewing()) EndStripPreview(window);  // no tip left behind
   ShowWindow(window, MainWindow.clocksHidden ? SW_SHOW : SW_HIDE);
   MainWindow.clocksHidden = !MainWindow.clocksHidden;
 }
@@ -100,6 +101,9 @@ void OnMenuCommand(HWND window, int id) {
       Settings.X = 5;
       Settings.Y = 5;
       RelayoutStrip();
+      break;
+    case IDM_PREVIEW:
+      StartPreviewFromMenu(window);
       break;
     case IDM_CAPTURE_TIMESTAMP:
       CaptureTimestamp(window);
@@ -257,6 +261,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 0;
     case WM_MOVE:
       OnMove(lParam);
+      OnPreviewStripMoved(window);
       return 0;
     case WM_PAINT:
       OnPaint(window);
@@ -289,6 +294,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_MOUSEWHEEL:  // the title buttons' wheel comes here too, from DefWindowProc
       OnStripWheel(window, wParam, lParam);
       return 0;
+    case WM_KEYDOWN:
+      if (OnStripKey(window, wParam)) return 0;
+      return DefWindowProcA(window, message, wParam, lParam);
     case WM_MBUTTONDOWN:
       if (Previewing()) EndStripPreview(window);
       return 0;
