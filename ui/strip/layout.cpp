@@ -15,6 +15,14 @@ namespace {
 
 // The time row's background while it shows another instant than the present.
 constexpr COLORREF kPreviewBackground = RGB(0, 0, 96);
+// The corner mark of a title whose clock changes its offset within a week.
+constexpr COLORREF kChangeMarkColor = RGB(255, 128, 0);
+
+// Whether each title button was last drawn with the change mark, so a tick
+// repaints only the buttons whose mark comes or goes.
+bool gChangeMarked[kMaxClocks] = {};
+// The title tooltip's text: two lines do not fit the request's own buffer.
+char gTitleTip[kTitleTipChars];
 
 // Widest texts of each clock type (row) and format (column).
 const char* const kWidthTemplates[12] = {
@@ -119,6 +127,31 @@ void CreateTitleButtons(HWND window) {
   }
 }
 
+void DrawChangeMark(HDC dc, const RECT& r) {
+  const int side = ScalePixels(6);
+  const POINT corner[3] = {{r.right - 1 - side, r.top + 1}, {r.right - 1, r.top + 1},
+                           {r.right - 1, r.top + 1 + side}};
+  HBRUSH brush = CreateSolidBrush(kChangeMarkColor);
+  HGDIOBJ oldBrush = SelectObject(dc, brush);
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  Polygon(dc, corner, 3);
+  SelectObject(dc, oldPen);
+  SelectObject(dc, oldBrush);
+  DeleteObject(brush);
+}
+
+// Repaints the title buttons whose change mark comes or goes at the instant
+// shown (time passing, or the preview moving it).
+void RefreshChangeMarks() {
+  const UtcInstant at = StripInstant();
+  for (int i = 0; i < Clocks.N; ++i) {
+    ZoneChange change{};
+    const bool marked = ClockChangeAhead(&Clocks.clocks[i], at, kChangeMarkSeconds, &change);
+    HWND button = static_cast<HWND>(Clocks.clocks[i].titleButton);
+    if (marked != gChangeMarked[i] && button != nullptr) InvalidateRect(button, nullptr, FALSE);
+  }
+}
+
 }  // namespace
 
 bool CreateStripResources(HWND window) {
@@ -133,6 +166,8 @@ bool CreateStripResources(HWND window) {
                                   MainWindow.instance, nullptr);
   AddTool(window, TTF_IDISHWND | TTF_SUBCLASS, reinterpret_cast<UINT_PTR>(window),
           kStripHint);
+  // Lets a title's tip break at its line end; wider than any tip's line.
+  SendMessageA(Strip.tooltip, TTM_SETMAXTIPWIDTH, 0, ScalePixels(800));
   if (Settings.ShowIconInTray) ApplyTrayIconSetting();
 
   HDC windowDc = GetDC(window);
@@ -295,14 +330,19 @@ void DrawTitleButton(int index, const DRAWITEMSTRUCT* item) {
     const int side = ScalePixels(3);
     DrawIconEx(item->hDC, at, at, Strip.attentionIcon, side, side, 0, nullptr, DI_NORMAL);
   }
+  ZoneChange change{};
+  gChangeMarked[index] =
+      ClockChangeAhead(&Clocks.clocks[index], StripInstant(), kChangeMarkSeconds, &change);
+  if (gChangeMarked[index]) DrawChangeMark(item->hDC, r);
 }
 
 void FillClockTooltip(NMTTDISPINFOA* request) {
   const HWND tool = reinterpret_cast<HWND>(request->hdr.idFrom);
   for (int i = 0; i < Clocks.N; ++i) {
     if (static_cast<HWND>(Clocks.clocks[i].titleButton) != tool) continue;
-    ClockTooltipTextAt(&Clocks.clocks[i], Settings.DateFormat, StripInstant(), request->szText,
-                       sizeof request->szText);
+    TitleTooltipTextAt(&Clocks.clocks[i], Settings.DateFormat, StripInstant(), gTitleTip,
+                       sizeof gTitleTip);
+    request->lpszText = gTitleTip;
     return;
   }
 }
@@ -320,6 +360,7 @@ void TickStrip(HWND window) {
   ShowStrip(dc);
   ReleaseDC(window, dc);
   TickPreviewTip(window);
+  RefreshChangeMarks();
   if (Strip.fontChanged) {
     CreateClockFonts();
     if (RelayoutStrip() == 1) Settings.SettingsDirty = true;
