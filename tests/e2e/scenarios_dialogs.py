@@ -430,8 +430,9 @@ def check_find_boxes(caption, zone_count):
           and all(n.split("/")[0] in ("America", "Pacific") for n in found),
           "united states finds its zones (%d)" % len(found))
     drive("set-text", caption, 1061, "ist")
-    check_equal(names()[:2], ["Europe/Istanbul", "Asia/Kolkata"],
-                "a city's beginning before an abbreviation")
+    found = names()
+    check(found[0] == "Europe/Istanbul" and {"Asia/Kolkata", "Europe/Dublin"} <= set(found[1:]),
+          "a city's beginning before the zones called IST: %r" % found)
     drive("enter", caption, 1061)
     wait_until(lambda: dialog_controls(caption)[1] == 1011, "Enter in the box moves to the list")
     drive("set-text", caption, 1061, "")
