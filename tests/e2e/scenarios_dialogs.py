@@ -411,6 +411,10 @@ def check_change_tooltip(soon):
     expected = {first + "  " + change for first in tooltip_texts("XXX", 3600, 1, t0, time.time())}
     check(tip in expected, "the tip of a clock changing in five days: %r (expected one of %r)"
           % (tip, sorted(expected)))
+    # The orange corner mark (COLORREF 0x0080FF) on its title, on no other.
+    marks = [int(words(drive("pixels-of", "strip", i, "0080FF"), "pixels")[0][1].split("=")[1])
+             for i in range(4)]
+    check(marks[3] > 0 and marks[:3] == [0, 0, 0], "the change mark on that title only: %r" % marks)
 
 
 def check_find_boxes(caption, zone_count):

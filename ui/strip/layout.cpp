@@ -140,15 +140,20 @@ void DrawChangeMark(HDC dc, const RECT& r) {
   DeleteObject(brush);
 }
 
+// Whether clock i's offset changes within a week of the instant shown.
+bool ChangeMarkDue(int i) {
+  ZoneChange change{};
+  return ClockChangeAhead(&Clocks.clocks[i], StripInstant(), kChangeMarkSeconds, &change);
+}
+
 // Repaints the title buttons whose change mark comes or goes at the instant
 // shown (time passing, or the preview moving it).
 void RefreshChangeMarks() {
-  const UtcInstant at = StripInstant();
   for (int i = 0; i < Clocks.N; ++i) {
-    ZoneChange change{};
-    const bool marked = ClockChangeAhead(&Clocks.clocks[i], at, kChangeMarkSeconds, &change);
     HWND button = static_cast<HWND>(Clocks.clocks[i].titleButton);
-    if (marked != gChangeMarked[i] && button != nullptr) InvalidateRect(button, nullptr, FALSE);
+    if (ChangeMarkDue(i) != gChangeMarked[i] && button != nullptr) {
+      InvalidateRect(button, nullptr, FALSE);
+    }
   }
 }
 
@@ -330,9 +335,7 @@ void DrawTitleButton(int index, const DRAWITEMSTRUCT* item) {
     const int side = ScalePixels(3);
     DrawIconEx(item->hDC, at, at, Strip.attentionIcon, side, side, 0, nullptr, DI_NORMAL);
   }
-  ZoneChange change{};
-  gChangeMarked[index] =
-      ClockChangeAhead(&Clocks.clocks[index], StripInstant(), kChangeMarkSeconds, &change);
+  gChangeMarked[index] = ChangeMarkDue(index);
   if (gChangeMarked[index]) DrawChangeMark(item->hDC, r);
 }
 
