@@ -392,10 +392,12 @@ def scenario_zones():
 
 
 def clock_changing_soon():
-    """A zone clock whose clocks go forward at 02:00 local time five days from
-    today (UTC), with the date of that day."""
+    """A zone clock whose clocks go forward at 02:00 local time five (or six)
+    days from today (UTC), with the date of that day."""
     soon = datetime.datetime.now(datetime.timezone.utc).date() + datetime.timedelta(days=5)
-    day = datetime.date(2001, soon.month, soon.day).timetuple().tm_yday  # Jn skips Feb 29
+    if (soon.month, soon.day) == (2, 29):  # a Jn rule cannot name it
+        soon += datetime.timedelta(days=1)
+    day = datetime.date(2001, soon.month, soon.day).timetuple().tm_yday
     rule = "XXX-1YYY,J%d/2,J%d/3" % (day, (day + 180) % 365 + 1)
     return soon, {"Id": "Soon/Change", "Title": "Soon", "Type": 2, "Wd": 0, "Width": 80,
                   "Color": 0xFFFFFF, "Format": 0, "Tz": rule}
