@@ -13,11 +13,13 @@
 #define IDC_PROPS_COLOR 1007
 #define IDC_PROPS_WIDTH 1009
 #define IDC_PROPS_TZ 1010
+#define IDC_PROPS_FIND 1060
 
 // "DLGZONES": all time zones.
 #define IDD_ZONES "DLGZONES"
 #define IDC_ZONES_LIST 1011
 #define IDC_ZONES_REFRESH 1012
+#define IDC_ZONES_FIND 1061
 
 // "DLGPREFS": preferences.
 #define IDD_PREFS "DLGPREFS"

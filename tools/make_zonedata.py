@@ -16,7 +16,11 @@ cannot read it:
 Every value is then handed to horlix-zonecheck, which runs our own parser on
 it; the file is written only when all of them are read.
 
-    python3 tools/make_zonedata.py --output resources/horlixtz.ini
+With --search-table it also writes the zone search table of the same zones
+from the same database (tools/zone_search_table.py):
+
+    python3 tools/make_zonedata.py --output resources/horlixtz.ini \
+        --search-table tz/zone_search_table.inc
 """
 
 import argparse
@@ -26,6 +30,8 @@ import re
 import subprocess
 import sys
 import tempfile
+
+import zone_search_table
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_ZONEINFO = "/usr/share/zoneinfo"
@@ -300,6 +306,26 @@ def build(zoneinfo, date, zonecheck):
     return "\n".join(lines) + "\n"
 
 
+def build_search_table(zoneinfo):
+    """The zone search table for the zones build() writes."""
+    tzdata_zi = os.path.join(zoneinfo, "tzdata.zi")
+    zones = set(read_zone_names(tzdata_zi)) | {UTC_SECTION}
+    return zone_search_table.build_table(zoneinfo, zones, read_release(tzdata_zi))
+
+
+def write_atomically(path, data):
+    folder = os.path.dirname(os.path.abspath(path))
+    fd, tmp = tempfile.mkstemp(dir=folder, prefix=".horlixtz-")
+    try:
+        with os.fdopen(fd, "wb") as f:
+            f.write(data)
+        os.chmod(tmp, 0o644)
+        os.replace(tmp, path)
+    except BaseException:
+        os.unlink(tmp)
+        raise
+
+
 def to_file_bytes(text):
     return text.replace("\n", "\r\n").encode("ascii")
 
@@ -313,6 +339,8 @@ def main(argv=None):
                         help=f"folder of tzdata.zi and the TZif files (default {DEFAULT_ZONEINFO})")
     parser.add_argument("--zonecheck", default=DEFAULT_ZONECHECK,
                         help="our rule-string parser as a program (default: the native build's)")
+    parser.add_argument("--search-table",
+                        help="also write the zone search table (tz/zone_search_table.inc) here")
     args = parser.parse_args(argv)
 
     date = args.date
@@ -322,22 +350,18 @@ def main(argv=None):
         parser.error(f"--date {date!r} is not YYYY-MM-DDThh:mmZ")
     try:
         data = to_file_bytes(build(args.zoneinfo, date, args.zonecheck))
-    except (ZoneDataError, OSError) as e:
+        table = None
+        if args.search_table:
+            table = build_search_table(args.zoneinfo).encode("ascii")
+    except (ZoneDataError, zone_search_table.SearchTableError, OSError) as e:
         print(f"make_zonedata: {e}", file=sys.stderr)
         return 1
+    if table is not None:
+        write_atomically(args.search_table, table)
     if args.output is None:
         sys.stdout.buffer.write(data)
         return 0
-    folder = os.path.dirname(os.path.abspath(args.output))
-    fd, tmp = tempfile.mkstemp(dir=folder, prefix=".horlixtz-")
-    try:
-        with os.fdopen(fd, "wb") as f:
-            f.write(data)
-        os.chmod(tmp, 0o644)
-        os.replace(tmp, args.output)
-    except BaseException:
-        os.unlink(tmp)
-        raise
+    write_atomically(args.output, data)
     return 0
 
 

@@ -1,6 +1,8 @@
 #include "tz/clock_text.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "tz/abbreviation.h"
 #include "tz/wall_clock.h"
@@ -186,6 +188,25 @@ void ClockTooltipTextAt(ClockRecord* clock, int dateFormat, UtcInstant now, char
   DateText(dateFormat, t, date, sizeof date);
   std::snprintf(out, size, "%s: %s, %s %s", name, Pick(kFullDayNames, 7, t.wday), date,
                 t.isdst ? "(d)" : "");
+}
+
+bool ClockChangeAhead(ClockRecord* clock, UtcInstant at, UtcInstant within, ZoneChange* change) {
+  if (clock->Type != kClockZone || clock->zone == nullptr) return false;
+  SetZoneRule(clock->zone, clock->Tz);
+  // A previewed instant may lie at the far edge of the engine's years.
+  const UtcInstant until = at > INT64_MAX - within ? INT64_MAX : at + within;
+  return NextZoneChange(clock->zone, at, until, change);
+}
+
+void TitleTooltipTextAt(ClockRecord* clock, int dateFormat, UtcInstant at, char* out,
+                        size_t size) {
+  ClockTooltipTextAt(clock, dateFormat, at, out, size);
+  ZoneChange change{};
+  if (!ClockChangeAhead(clock, at, kChangeTipSeconds, &change)) return;
+  char line[kTitleTipChars];
+  ZoneChangeText(&change, 1, line, sizeof line);
+  const size_t used = std::strlen(out);
+  if (used < size) std::snprintf(out + used, size - used, "\r\n%s", line);
 }
 
 void ZoneRowText(ZoneState* state, const char* rule, UtcInstant now, char* out, size_t size) {

@@ -88,6 +88,11 @@ ZoneState* CreateZoneState();
 // Frees *state if any and clears the owner's pointer; safe to call twice.
 void DestroyZoneState(ZoneState** state);
 
+// The index of the type in force at t: the standard type before the first
+// transition (and when there are none), otherwise that of the last
+// transition at or before t.
+int TypeInForce(const ZoneState* state, UtcInstant t);
+
 // Local fields of t in the zone, or nullptr when the year does not fit.
 // Records the name in force in currentAbbrev[isdst].
 BrokenDownTime* ZoneLocalTime(ZoneState* state, UtcInstant t, BrokenDownTime* result);

@@ -13,9 +13,8 @@ int YearLength(int64_t year) { return IsLeapYear(year) ? 366 : 365; }
 
 bool FitsInt32(int64_t v) { return v >= INT32_MIN && v <= INT32_MAX; }
 
-// The type in force at t: the standard type before the first transition
-// (and when there are none), otherwise that of the last transition at or
-// before t.
+}  // namespace
+
 int TypeInForce(const ZoneState* state, UtcInstant t) {
   if (state->transitionCount == 0 || t < state->transitions[0]) {
     for (int i = 0; i < state->typeCount; ++i) {
@@ -28,8 +27,6 @@ int TypeInForce(const ZoneState* state, UtcInstant t) {
   const int i = static_cast<int>(std::upper_bound(first, last, t) - state->transitions);
   return state->transitionTypes[i - 1];
 }
-
-}  // namespace
 
 ZoneState* CreateZoneState() {
   auto* state = static_cast<ZoneState*>(std::calloc(1, sizeof(ZoneState)));

@@ -247,15 +247,17 @@ int CmdClick(const Args& a) {
   return 0;
 }
 
-// enter CAPTION ID: the Enter key pressed in the control, as the keyboard
-// delivers it: posted to the control, so that the dialog's own loop sees it.
+// enter CAPTION ID [down]: the Enter key (or the Down arrow) pressed in the
+// control, as the keyboard delivers it: posted to the control, so that the
+// dialog's own loop sees it.
 int CmdEnter(const Args& a) {
   HWND d = nullptr;
   HWND c = NeedControl(a, &d);
   if (c == nullptr) return a.n < 3 ? 2 : 1;
-  const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(VK_RETURN, 0)) << 16);
-  if (!PostMessageA(c, WM_KEYDOWN, VK_RETURN, down) ||
-      !PostMessageA(c, WM_KEYUP, VK_RETURN, down | 0xC0000000)) {
+  const WPARAM key = a.n > 3 && std::strcmp(a.v[3], "down") == 0 ? VK_DOWN : VK_RETURN;
+  const LPARAM down = 1 | (static_cast<LPARAM>(MapVirtualKeyA(static_cast<UINT>(key), 0)) << 16);
+  if (!PostMessageA(c, WM_KEYDOWN, key, down) ||
+      !PostMessageA(c, WM_KEYUP, key, down | 0xC0000000)) {
     return Fail("post failed");
   }
   std::printf("entered %s\n", a.v[2]);

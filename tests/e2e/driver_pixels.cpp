@@ -351,11 +351,21 @@ int CmdShot(const Args& a) {
 }
 
 // pixels-of CAPTION ID COLOR...: how many pixels of the control on the screen
-// have each colour (COLORREF in hexadecimal, 0x00BBGGRR).
+// have each colour (COLORREF in hexadecimal, 0x00BBGGRR). CAPTION "strip":
+// a child of the strip (ID = a title button's index).
 int CmdPixelsOf(const Args& a) {
   if (a.n < 4) return 2;
   HWND d = nullptr;
-  HWND c = NeedControl(a, &d);
+  HWND c = nullptr;
+  if (std::strcmp(a.v[1], "strip") == 0) {
+    long id = 0;
+    HWND w = NeedWindow();
+    if (w == nullptr || !IntArg(a, 2, &id)) return 2;
+    c = GetDlgItem(w, static_cast<int>(id));
+    if (c == nullptr) return Fail("the strip has no child %s", a.v[2]);
+  } else {
+    c = NeedControl(a, &d);
+  }
   if (c == nullptr) return 1;
   Capture cap;
   if (!CaptureWindow(c, &cap)) return Fail("screen capture failed");

@@ -12,7 +12,7 @@ import time
 from e2e import (BIN, DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, PROG, RED, SOURCE, WHITE, WORK, YELLOW,
                  Failure, buttons, capture, check, check_clock_key, check_equal, check_tooltip,
                  combo_items, dialog_controls, drive, exit_via_menu, hint_after_update_dialog,
-                 log, one_line, parse_stamp,
+                 log, one_line, parse_stamp, tooltip_texts, MONTHS,
                  rect, reg, screen_size, seed_clocks, start, text_of, tray_icon_shown, wait_colours,
                  strip_settled, wait_dialog, wait_no_dialog, wait_until, widths, words)
 
@@ -284,9 +284,11 @@ def scenario_zones():
     the dialog closes."""
     # The program's zone list holds the zones in the reverse of the file's order.
     zones = list(reversed(zone_table()))
-    seed_clocks(DEFAULT_CLOCKS)
+    soon, soon_clock = clock_changing_soon()
+    seed_clocks(DEFAULT_CLOCKS + [soon_clock])
     p = start()
     caption = "All Time Zones"
+    check_change_tooltip(soon)
 
     def rows(column=None):
         """(data, [texts]) per row in display order; with a column, only its
@@ -390,7 +392,80 @@ def scenario_zones():
     wait_sorted(0, True, "reopened: column 0 keeps its descending direction")
     drive("press", caption, 2)
     wait_no_dialog(caption)
+    check_find_boxes(caption, len(zones))
     exit_via_menu(p)
+
+
+def clock_changing_soon():
+    """A zone clock whose clocks go forward at 02:00 local time five (or six)
+    days from today (UTC), with the date of that day."""
+    soon = datetime.datetime.now(datetime.timezone.utc).date() + datetime.timedelta(days=5)
+    if (soon.month, soon.day) == (2, 29):  # a Jn rule cannot name it
+        soon += datetime.timedelta(days=1)
+    day = datetime.date(2001, soon.month, soon.day).timetuple().tm_yday
+    rule = "XXX-1YYY,J%d/2,J%d/3" % (day, (day + 180) % 365 + 1)
+    return soon, {"Id": "Soon/Change", "Title": "Soon", "Type": 2, "Wd": 0, "Width": 80,
+                  "Color": 0xFFFFFF, "Format": 0, "Tz": rule}
+
+
+def check_change_tooltip(soon):
+    """The clock's title tip has the change as its second line (the driver
+    prints the line break as two blanks)."""
+    t0 = time.time()
+    tip = text_of(drive("tooltip", 3, 8), "tooltip")
+    change = "Clocks go forward 1:00 on %s %d %s %d at 02:00 (XXX -> YYY)" % (
+        soon.strftime("%a"), soon.day, MONTHS[soon.month - 1], soon.year)
+    expected = {first + "  " + change for first in tooltip_texts("XXX", 3600, 1, t0, time.time())}
+    check(tip in expected, "the tip of a clock changing in five days: %r (expected one of %r)"
+          % (tip, sorted(expected)))
+    # The orange corner mark (COLORREF 0x0080FF) on its title, on no other.
+    marks = [int(words(drive("pixels-of", "strip", i, "0080FF"), "pixels")[0][1].split("=")[1])
+             for i in range(4)]
+    check(marks[3] > 0 and marks[:3] == [0, 0, 0], "the change mark on that title only: %r" % marks)
+
+
+def check_find_boxes(caption, zone_count):
+    """Typing into the search boxes of the all-zones list and the properties
+    dialog narrows their lists, best first; Down and Enter move on to the list."""
+    drive("post-command", 111)
+    wait_dialog(caption)
+
+    def names():
+        return [line.split(" ", 2)[2].split("|")[1] for line in drive("lv-rows", caption, 1011)
+                if line.startswith("row ")]
+    drive("set-text", caption, 1061, "Mumbai")
+    check_equal(names(), ["Asia/Kolkata"], "Mumbai finds Kolkata")
+    drive("set-text", caption, 1061, "united states")
+    found = names()
+    check("America/New_York" in found and "Pacific/Honolulu" in found
+          and all(n.split("/")[0] in ("America", "Pacific") for n in found),
+          "united states finds its zones (%d)" % len(found))
+    drive("set-text", caption, 1061, "ist")
+    found = names()
+    check(found[0] == "Europe/Istanbul" and {"Asia/Kolkata", "Europe/Dublin"} <= set(found[1:]),
+          "a city's beginning before the zones called IST: %r" % found)
+    drive("enter", caption, 1061, "down")
+    wait_until(lambda: dialog_controls(caption)[1] == 1011, "Down in the box moves to the list")
+    drive("set-text", caption, 1061, "")
+    check_equal(len(names()), zone_count, "an empty box shows every zone again")
+    drive("press", caption, 2)
+    wait_no_dialog(caption)
+
+    drive("post-command", 104)
+    wait_dialog(PROPS_NEW)
+    drive("set-text", PROPS_NEW, 1060, "saigon")
+    check_equal(combo_items(PROPS_NEW, 1005), (["Asia/Ho_Chi_Minh"], 0), "saigon finds one zone")
+    check_props(PROPS_NEW, {"title": "Ho_Chi_Minh"}, "the zone found proposes its title")
+    drive("set-text", PROPS_NEW, 1060, "germany")
+    check_equal(combo_items(PROPS_NEW, 1005)[0][0], "Europe/Berlin", "germany finds Berlin first")
+    drive("enter", PROPS_NEW, 1060)
+    wait_until(lambda: dialog_controls(PROPS_NEW)[1] == 1005, "Enter in the box moves to the zones")
+    drive("set-text", PROPS_NEW, 1060, "")
+    names_all, selected = combo_items(PROPS_NEW, 1005)
+    check(len(names_all) == zone_count and names_all[selected] == "Europe/Berlin",
+          "an empty box shows every zone again, the found one still selected")
+    drive("press", PROPS_NEW, 2)
+    wait_no_dialog(PROPS_NEW)
 
 
 PREFS = "Preferences"

@@ -11,6 +11,7 @@
 #include "fuzz_common.h"
 #include "tz/clock_text.h"
 #include "tz/wall_clock.h"
+#include "tz/zone_search.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ namespace {
 // of fewer than size characters and did not touch the byte after it.
 template <typename Fill>
 void CheckBounded(size_t size, Fill fill) {
-  char buffer[128];
+  char buffer[kTitleTipChars + 1];
   FUZZ_CHECK(size < sizeof buffer);
   std::memset(buffer, 0x5a, sizeof buffer);
   fill(buffer, size);
@@ -54,6 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t s : {kTooltipChars, size_t{1}, size_t{9}, size_t{20}}) {
       CheckBounded(s, [&](char* out, size_t sz) { ClockTooltipText(c, dateFormat, out, sz); });
     }
+    for (size_t s : {kTitleTipChars, size_t{1}, size_t{50}}) {
+      CheckBounded(s, [&](char* out, size_t sz) { TitleTooltipTextAt(c, dateFormat, now, out, sz); });
+    }
+    FUZZ_CHECK(ZoneMatchRank(c->Tz, c->Tz, c->Tz) <= kNoZoneMatch);
     for (size_t s : {kZoneRowChars, size_t{0}, size_t{7}}) {
       CheckBounded(s, [&](char* out, size_t sz) { ZoneRowText(c->zone, c->Tz, now, out, sz); });
     }

@@ -254,6 +254,47 @@ TEST(ReadableAbbreviation, OtherNamesUnchangedAndBounded) {
   EXPECT_EQ(out[0], 'x');
 }
 
+// A change within 14 days of the instant shown adds a second line; any other
+// clock keeps its tooltip byte for byte. The texts are the announced ones.
+TEST_F(FixedClockTest, TitleTooltipAnnouncesAChangeAhead) {
+  const UtcInstant kMar20 = 1773964800;  // 2026-03-20T00:00Z
+  FixWallClock(kMar20, "AWST-8");
+  ClockRecord* berlin = Add(kClockZone, 0, "CET-1CEST,M3.5.0,M10.5.0/3");
+  ClockRecord* howe = Add(kClockZone, 0, "LHST-10:30LHDT-11,M10.1.0,M4.1.0");
+  ClockRecord* perth = Add(kClockZone, 0, "AWST-8");
+  ClockRecord* local = Add(kClockLocal, 0, "");
+  char one[kTitleTipChars];
+  char two[kTitleTipChars];
+  for (ClockRecord* clock : {berlin, howe, perth, local}) {
+    for (UtcInstant at : {kMar20 + 40 * 86400, kMar20 + 110 * 86400, INT64_MAX - 100}) {
+      ClockTooltipTextAt(clock, 1, at, one, sizeof one);
+      TitleTooltipTextAt(clock, 1, at, two, sizeof two);
+      EXPECT_EQ(std::string(two), one) << clock->Tz << " at " << at;
+    }
+  }
+  TitleTooltipTextAt(berlin, 2, kMar20, two, sizeof two);
+  EXPECT_STREQ(two, "CET: Friday, 2026 Mar 20 \r\n"
+                    "Clocks go forward 1:00 on Sun 29 Mar 2026 at 02:00 (CET -> CEST)");
+  ZoneChange change{};
+  ASSERT_TRUE(ClockChangeAhead(berlin, kMar20 + 210 * 86400, kChangeTipSeconds, &change));
+  ZoneChangeText(&change, 1, two, sizeof two);
+  EXPECT_STREQ(two, "Clocks go back 1:00 on Sun 25 Oct 2026 at 03:00 (CEST -> CET)");
+  ZoneChangeText(&change, 0, two, sizeof two);
+  EXPECT_STREQ(two, "Clocks go back 1:00 at 03:00 (CEST -> CET)");
+  EXPECT_FALSE(ClockChangeAhead(berlin, kMar20, 8 * 86400, &change));
+  ASSERT_TRUE(ClockChangeAhead(howe, kMar20 + 5 * 86400, kChangeTipSeconds, &change));
+  ZoneChangeText(&change, 1, two, sizeof two);
+  EXPECT_STREQ(two, "Clocks go back 0:30 on Sun 5 Apr 2026 at 02:00 (LHDT -> LHST)");
+  // Odd minutes and seconds in the rule, two hours at once.
+  ClockRecord* odd = Add(kClockZone, 0, "AAA0BBB-2,M2.5.0/1:07,M11.5.6/23:59:59");
+  ASSERT_TRUE(ClockChangeAhead(odd, kMar20 + 200 * 86400, 60 * 86400, &change));
+  ZoneChangeText(&change, 1, two, sizeof two);
+  EXPECT_STREQ(two, "Clocks go back 2:00 on Sat 28 Nov 2026 at 23:59:59 (BBB -> AAA)");
+  // A bounded buffer is cut, never overrun.
+  TitleTooltipTextAt(berlin, 1, kMar20, two, 30);
+  EXPECT_EQ(std::strlen(two), 29u);
+}
+
 TEST_F(FixedClockTest, ZoneRows) {
   FixWallClock(1720000000, nullptr);  // 2024-07-03T09:46:40Z, a Wednesday
   ZoneState* z = CreateZoneState();

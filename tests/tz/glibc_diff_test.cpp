@@ -4,7 +4,9 @@
 // transition of 1970 and after the last of 2037.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
@@ -15,6 +17,7 @@
 
 #include "tz/abbreviation.h"
 #include "tz/zone.h"
+#include "tz/zone_change.h"
 
 namespace {
 
@@ -134,6 +137,87 @@ TEST(GlibcDifferential, FieldsAndNamesAgree) {
     unsetenv("TZ");
     tzset();
   }
+  DestroyZoneState(&zone);
+}
+
+// The first change of glibc's offset in (from, until] under the current TZ,
+// found by stepping and then halving the step.
+bool GlibcNextChange(UtcInstant from, UtcInstant until, ZoneChange* out) {
+  auto at = [](UtcInstant t) {
+    const std::time_t tt = static_cast<std::time_t>(t);
+    std::tm tm{};
+    localtime_r(&tt, &tm);
+    return tm;
+  };
+  const long start = at(from).tm_gmtoff;
+  for (UtcInstant lo = from; lo < until;) {
+    UtcInstant hi = std::min(until, lo + 6 * 3600);
+    if (at(hi).tm_gmtoff == start) {
+      lo = hi;
+      continue;
+    }
+    while (hi - lo > 1) {
+      const UtcInstant mid = lo + (hi - lo) / 2;
+      (at(mid).tm_gmtoff == start ? lo : hi) = mid;
+    }
+    const std::tm before = at(hi - 1);
+    const std::tm after = at(hi);
+    *out = ZoneChange{hi, static_cast<int32_t>(before.tm_gmtoff),
+                      static_cast<int32_t>(after.tm_gmtoff), {}, {}};
+    std::snprintf(out->abbrevBefore, sizeof out->abbrevBefore, "%s", before.tm_zone);
+    std::snprintf(out->abbrevAfter, sizeof out->abbrevAfter, "%s", after.tm_zone);
+    return true;
+  }
+  return false;
+}
+
+// The next change against glibc for every rule of the shipped zone data file
+// and the rules above (odd minutes and seconds, half hours, two hours), from
+// instants in both halves of a year and in the engine's last year. Past the
+// table's end the engine keeps the last type, so it sees no change there.
+TEST(GlibcDifferential, NextChangeAgrees) {
+  std::set<std::string> rules(std::begin(kRules), std::end(kRules));
+  const char* source = std::getenv("HORLIX_SOURCE_DIR");
+  ASSERT_NE(source, nullptr);
+  std::ifstream ini(std::string(source) + "/resources/horlixtz.ini");
+  for (std::string line; std::getline(ini, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("TZ=", 0) == 0) rules.insert(line.substr(3));
+  }
+  ASSERT_GT(rules.size(), 100u);
+  ZoneState* zone = CreateZoneState();
+  int changes = 0;
+  for (const std::string& rule : rules) {
+    SetZoneRule(zone, rule.c_str());
+    std::string reference = rule;
+    if (zone->typeCount == 2 && reference.find(',') == std::string::npos) {
+      reference += ",M4.1.0,M10.5.0";
+    }
+    SetTz(reference.c_str());
+    const UtcInstant end = zone->transitionCount > 0
+                               ? zone->transitions[zone->transitionCount - 1] : 2145916800;
+    const UtcInstant froms[] = {1767225600 /* 2026-01-01 */, 1781827200 /* 2026-06-19 */,
+                                2117836800 /* 2037-02-10 */, end - 1};
+    for (UtcInstant from : froms) {
+      const UtcInstant until = std::min(end, from + 400 * 86400);
+      ZoneChange ours{};
+      ZoneChange theirs{};
+      const bool found = NextZoneChange(zone, from, until, &ours);
+      ASSERT_EQ(found, GlibcNextChange(from, until, &theirs)) << rule << " from " << from;
+      if (!found) continue;
+      ++changes;
+      EXPECT_EQ(ours.at, theirs.at) << rule << " from " << from;
+      EXPECT_EQ(ours.offsetBefore, theirs.offsetBefore) << rule;
+      EXPECT_EQ(ours.offsetAfter, theirs.offsetAfter) << rule;
+      EXPECT_STREQ(ours.abbrevBefore, theirs.abbrevBefore) << rule;
+      EXPECT_STREQ(ours.abbrevAfter, theirs.abbrevAfter) << rule;
+    }
+    ZoneChange none{};
+    EXPECT_FALSE(NextZoneChange(zone, end, end + 3650LL * 86400, &none)) << rule;
+  }
+  EXPECT_GT(changes, 100);
+  unsetenv("TZ");
+  tzset();
   DestroyZoneState(&zone);
 }
 

@@ -7,6 +7,7 @@
 #include "ui/dialogs/dialogs.h"
 #include "ui/dialogs/props_logic.h"
 #include "ui/dialogs/value_lists_win.h"
+#include "ui/dialogs/zone_find_win.h"
 #include "ui/strip/strip.h"
 
 namespace {
@@ -86,6 +87,7 @@ void OnPropsInit(HWND dialog) {
   FillValueList(Item(dialog, IDC_PROPS_COLOR), kColorValues, kColorGreen);
   FillValueList(Item(dialog, IDC_PROPS_FORMAT), kTimeFormatValues, 0);
   FillZoneNames(dialog);
+  AttachZoneFind(Item(dialog, IDC_PROPS_FIND), IDC_PROPS_ZONE);
   if (!Editing()) {
     SetWindowTextA(dialog, "Clock Properties <New>");
     return;
@@ -102,6 +104,44 @@ void OnZoneChosen(HWND dialog) {
   char title[kPropsTextChars];
   ProposeTitle(name, title, sizeof title);
   SetDlgItemTextA(dialog, IDC_PROPS_TITLE, title);
+}
+
+// The zones the search box finds, best first, in place of all zones; all of
+// them again, sorted, once the box is empty. The selection follows the best
+// match (proposing its title as a choice would), or stays when the box empties.
+void OnFindChanged(HWND dialog) {
+  char query[kZoneFindChars];
+  GetDlgItemTextA(dialog, IDC_PROPS_FIND, query, sizeof query);
+  HWND list = Item(dialog, IDC_PROPS_ZONE);
+  char selected[kPropsTextChars];
+  const bool hadSelection = ReadListSelection(list, selected, sizeof selected, kPropsTextMaxLen);
+  SendMessageA(list, CB_RESETCONTENT, 0, 0);
+  if (query[0] == '\0') {
+    FillZoneNames(dialog);
+    if (hadSelection) {
+      SendMessageA(list, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                   reinterpret_cast<LPARAM>(selected));
+    }
+    return;
+  }
+  static const ZoneEntry* found[kMaxZoneMatches];
+  const int count = SearchZones(query, ZoneList, found, kMaxZoneMatches);
+  for (int i = 0; i < count; ++i) {
+    // Inserting keeps the best-first order of a sorted list.
+    SendMessageA(list, CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                 reinterpret_cast<LPARAM>(found[i]->name));
+  }
+  if (count == 0) return;
+  SendMessageA(list, CB_SETCURSEL, 0, 0);
+  OnZoneChosen(dialog);
+}
+
+// Enter in the search box takes the selected zone and moves on to the list.
+void OnFindEnter(HWND dialog) {
+  HWND list = Item(dialog, IDC_PROPS_ZONE);
+  if (SendMessageA(list, CB_GETCURSEL, 0, 0) == CB_ERR) return;
+  OnZoneChosen(dialog);
+  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(list), TRUE);
 }
 
 bool AskCaution(HWND dialog, const char* text) {
@@ -127,6 +167,8 @@ void SwitchToSystemTime(HWND dialog, int32_t type) {
     BackToZoneType(dialog);
     return;
   }
+  // The zone list shows all zones again, so "UTC" is there to select.
+  SetDlgItemTextA(dialog, IDC_PROPS_FIND, "");
   SelectValue(Item(dialog, IDC_PROPS_COLOR), kColorValues, local ? kColorLightBlue : kColorYellow);
   SetDlgItemTextA(dialog, IDC_PROPS_TITLE, local ? "Local" : "UTC");
   if (local) {
@@ -191,6 +233,10 @@ void OnPropsCommand(HWND dialog, int id, int code) {
       break;
     case IDC_PROPS_ZONE:
       if (code == CBN_SELCHANGE) OnZoneChosen(dialog);
+      break;
+    case IDC_PROPS_FIND:
+      if (code == EN_CHANGE) OnFindChanged(dialog);
+      if (code == kZoneFindEnter) OnFindEnter(dialog);
       break;
     case IDC_PROPS_TYPE_ZONE:
     case IDC_PROPS_TYPE_LOCAL:

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "resources/resource.h"
+#include "ui/dialogs/zone_find_win.h"
 #include "ui/dialogs/zones_logic.h"
 #include "ui/strip/strip.h"
 
@@ -52,27 +53,60 @@ void SetCellText(HWND view, int item, int column, const char* text) {
   SendMessageA(view, LVM_SETITEMTEXTA, static_cast<WPARAM>(item), reinterpret_cast<LPARAM>(&cell));
 }
 
-void FillZonesView(HWND view) {
-  FillZoneRows(&gZoneRows);
+void InsertZoneRow(HWND view, int i) {
+  const ZoneRow& row = gZoneRows.rows[i];
+  LVITEMA item{};
+  item.mask = LVIF_TEXT | LVIF_PARAM;
+  item.iItem = ListView_GetItemCount(view);
+  item.pszText = const_cast<char*>(ZoneRowColumn(row, 0));
+  item.lParam = i;
+  const int at = static_cast<int>(
+      SendMessageA(view, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  if (at < 0) return;
+  SetCellText(view, at, 1, ZoneRowColumn(row, 1));
+  SetCellText(view, at, 2, ZoneRowColumn(row, 2));
+}
+
+// The rows the search box finds, best first, the best one selected.
+void InsertFoundRows(HWND view, const char* query) {
+  static const ZoneEntry* found[kMaxZoneMatches];
+  const int count = SearchZones(query, ZoneList, found, kMaxZoneMatches);
+  for (int k = 0; k < count; ++k) {
+    for (int i = 0; i < gZoneRows.count; ++i) {
+      if (gZoneRows.rows[i].name == found[k]->name) InsertZoneRow(view, i);
+    }
+  }
+  if (ListView_GetItemCount(view) == 0) return;
+  ListView_SetItemState(view, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+  ListView_EnsureVisible(view, 0, FALSE);
+}
+
+// Shows the rows: every one, or with text in the search box the ones it finds.
+void ShowZoneRows(HWND view, const char* query) {
   // A visible list updates itself for every row it gets; under Wine that kept
   // the program from answering for seconds on "Refresh".
   SendMessageA(view, WM_SETREDRAW, FALSE, 0);
   ListView_DeleteAllItems(view);
-  for (int i = 0; i < gZoneRows.count; ++i) {
-    const ZoneRow& row = gZoneRows.rows[i];
-    LVITEMA item{};
-    item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = i;
-    item.pszText = const_cast<char*>(ZoneRowColumn(row, 0));
-    item.lParam = i;
-    const int at = static_cast<int>(
-        SendMessageA(view, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-    if (at < 0) continue;
-    SetCellText(view, at, 1, ZoneRowColumn(row, 1));
-    SetCellText(view, at, 2, ZoneRowColumn(row, 2));
+  if (query[0] == '\0') {
+    for (int i = 0; i < gZoneRows.count; ++i) InsertZoneRow(view, i);
+  } else {
+    InsertFoundRows(view, query);
   }
   SendMessageA(view, WM_SETREDRAW, TRUE, 0);
-  if (gZoneRows.count > 0) ListView_RedrawItems(view, 0, gZoneRows.count - 1);
+  const int shown = ListView_GetItemCount(view);
+  if (shown > 0) ListView_RedrawItems(view, 0, shown - 1);
+}
+
+void ReadZonesQuery(HWND dialog, char* query, size_t size) {
+  query[0] = '\0';
+  GetDlgItemTextA(dialog, IDC_ZONES_FIND, query, static_cast<int>(size));
+}
+
+void FillZonesView(HWND view) {
+  FillZoneRows(&gZoneRows);
+  char query[kZoneFindChars];
+  ReadZonesQuery(GetParent(view), query, sizeof query);
+  ShowZoneRows(view, query);
 }
 
 // Each column at least its set width and wide enough for its heading and
@@ -105,6 +139,13 @@ void OnZonesInit(HWND dialog) {
   FillZonesView(view);
   FitZoneColumns(view);
   SortZonesView(view, 0);
+  AttachZoneFind(GetDlgItem(dialog, IDC_ZONES_FIND), IDC_ZONES_LIST);
+}
+
+bool SearchingZones(HWND dialog) {
+  char query[kZoneFindChars];
+  ReadZonesQuery(dialog, query, sizeof query);
+  return query[0] != '\0';
 }
 
 void OnZonesRefresh(HWND dialog) {
@@ -112,7 +153,25 @@ void OnZonesRefresh(HWND dialog) {
   if (view == nullptr) return;
   FillZonesView(view);
   FitZoneColumns(view);
-  SortZonesView(view, ZonesSort.lastColumn);
+  if (!SearchingZones(dialog)) SortZonesView(view, ZonesSort.lastColumn);
+}
+
+// Typing narrows the rows to those found, best first; an empty box shows
+// every row again, sorted as before. The times stay those of the last fill.
+void OnZonesFindChanged(HWND dialog) {
+  HWND view = GetDlgItem(dialog, IDC_ZONES_LIST);
+  if (view == nullptr) return;
+  char query[kZoneFindChars];
+  ReadZonesQuery(dialog, query, sizeof query);
+  ShowZoneRows(view, query);
+  if (query[0] == '\0') SortZonesView(view, ZonesSort.lastColumn);
+}
+
+// Enter in the search box takes the selected row: the focus moves to it.
+void OnZonesFindEnter(HWND dialog) {
+  HWND view = GetDlgItem(dialog, IDC_ZONES_LIST);
+  if (view == nullptr || ListView_GetNextItem(view, -1, LVNI_SELECTED) < 0) return;
+  SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(view), TRUE);
 }
 
 void CloseZones(HWND dialog) {
@@ -129,11 +188,15 @@ bool OnZonesNotify(HWND dialog, const NMHDR* header) {
   return true;
 }
 
-void OnZonesCommand(HWND dialog, int id) {
+void OnZonesCommand(HWND dialog, int id, int code) {
   switch (id) {
     case IDOK:
     case IDCANCEL:
       CloseZones(dialog);
+      break;
+    case IDC_ZONES_FIND:
+      if (code == EN_CHANGE) OnZonesFindChanged(dialog);
+      if (code == kZoneFindEnter) OnZonesFindEnter(dialog);
       break;
     case IDC_ZONES_REFRESH:
       OnZonesRefresh(dialog);
@@ -152,7 +215,7 @@ INT_PTR CALLBACK ZonesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_NOTIFY:
       return OnZonesNotify(dialog, reinterpret_cast<const NMHDR*>(lParam)) ? TRUE : FALSE;
     case WM_COMMAND:
-      OnZonesCommand(dialog, LOWORD(wParam));
+      OnZonesCommand(dialog, LOWORD(wParam), HIWORD(wParam));
       return TRUE;
     case WM_DESTROY:
       FreeZoneRows(&gZoneRows);

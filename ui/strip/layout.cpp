@@ -15,6 +15,14 @@ namespace {
 
 // The time row's background while it shows another instant than the present.
 constexpr COLORREF kPreviewBackground = RGB(0, 0, 96);
+// The corner mark of a title whose clock changes its offset within a week.
+constexpr COLORREF kChangeMarkColor = RGB(255, 128, 0);
+
+// Whether each title button was last drawn with the change mark, so a tick
+// repaints only the buttons whose mark comes or goes.
+bool gChangeMarked[kMaxClocks] = {};
+// The title tooltip's text: two lines do not fit the request's own buffer.
+char gTitleTip[kTitleTipChars];
 
 // Widest texts of each clock type (row) and format (column).
 const char* const kWidthTemplates[12] = {
@@ -126,6 +134,36 @@ void CreateTitleButtons(HWND window) {
   }
 }
 
+void DrawChangeMark(HDC dc, const RECT& r) {
+  const int side = ScalePixels(6);
+  const POINT corner[3] = {{r.right - 1 - side, r.top + 1}, {r.right - 1, r.top + 1},
+                           {r.right - 1, r.top + 1 + side}};
+  HBRUSH brush = CreateSolidBrush(kChangeMarkColor);
+  HGDIOBJ oldBrush = SelectObject(dc, brush);
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  Polygon(dc, corner, 3);
+  SelectObject(dc, oldPen);
+  SelectObject(dc, oldBrush);
+  DeleteObject(brush);
+}
+
+// Whether clock i's offset changes within a week of the instant shown.
+bool ChangeMarkDue(int i) {
+  ZoneChange change{};
+  return ClockChangeAhead(&Clocks.clocks[i], StripInstant(), kChangeMarkSeconds, &change);
+}
+
+// Repaints the title buttons whose change mark comes or goes at the instant
+// shown (time passing, or the preview moving it).
+void RefreshChangeMarks() {
+  for (int i = 0; i < Clocks.N; ++i) {
+    HWND button = static_cast<HWND>(Clocks.clocks[i].titleButton);
+    if (ChangeMarkDue(i) != gChangeMarked[i] && button != nullptr) {
+      InvalidateRect(button, nullptr, FALSE);
+    }
+  }
+}
+
 }  // namespace
 
 bool CreateStripResources(HWND window) {
@@ -141,6 +179,8 @@ bool CreateStripResources(HWND window) {
                                   MainWindow.instance, nullptr);
   AddTool(window, TTF_IDISHWND | TTF_SUBCLASS, reinterpret_cast<UINT_PTR>(window),
           kStripHint);
+  // Lets a title's tip break at its line end; wider than any tip's line.
+  SendMessageA(Strip.tooltip, TTM_SETMAXTIPWIDTH, 0, ScalePixels(800));
   if (Settings.ShowIconInTray) ApplyTrayIconSetting();
 
   HDC windowDc = GetDC(window);
@@ -303,14 +343,17 @@ void DrawTitleButton(int index, const DRAWITEMSTRUCT* item) {
     const int side = ScalePixels(3);
     DrawIconEx(item->hDC, at, at, Strip.attentionIcon, side, side, 0, nullptr, DI_NORMAL);
   }
+  gChangeMarked[index] = ChangeMarkDue(index);
+  if (gChangeMarked[index]) DrawChangeMark(item->hDC, r);
 }
 
 void FillClockTooltip(NMTTDISPINFOA* request) {
   const HWND tool = reinterpret_cast<HWND>(request->hdr.idFrom);
   for (int i = 0; i < Clocks.N; ++i) {
     if (static_cast<HWND>(Clocks.clocks[i].titleButton) != tool) continue;
-    ClockTooltipTextAt(&Clocks.clocks[i], Settings.DateFormat, StripInstant(), request->szText,
-                       sizeof request->szText);
+    TitleTooltipTextAt(&Clocks.clocks[i], Settings.DateFormat, StripInstant(), gTitleTip,
+                       sizeof gTitleTip);
+    request->lpszText = gTitleTip;
     return;
   }
 }
@@ -349,6 +392,7 @@ void TickStrip(HWND window) {
   ReleaseDC(window, dc);
   TickPreviewTip(window);
   UpdateStripHint(window);
+  RefreshChangeMarks();
   if (Strip.fontChanged) {
     CreateClockFonts();
     if (RelayoutStrip() == 1) Settings.SettingsDirty = true;
