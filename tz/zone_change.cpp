@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "tz/abbreviation.h"
 #include "tz/clock_text.h"
 
 namespace {
@@ -19,9 +20,6 @@ void CopyTypeName(const ZoneState* state, int type, char* out, size_t size) {
   }
   CopyName(out, size, state->abbrevChars + state->types[type].abbrevIndex);
 }
-
-// The one place a change's abbreviations are turned into what users read.
-void ShownAbbreviation(const char* name, char* out, size_t size) { CopyName(out, size, name); }
 
 // "1:00", "0:30"; seconds only when there are some ("0:20:15").
 void ClockAmount(int64_t seconds, char* out, size_t size) {
@@ -88,8 +86,8 @@ void ZoneChangeText(const ZoneChange* change, int withDate, char* out, size_t si
   }
   char before[24];
   char after[24];
-  ShownAbbreviation(change->abbrevBefore, before, sizeof before);
-  ShownAbbreviation(change->abbrevAfter, after, sizeof after);
+  ReadableAbbreviation(change->abbrevBefore, before, sizeof before);
+  ReadableAbbreviation(change->abbrevAfter, after, sizeof after);
   std::snprintf(out, size, "Clocks go %s %s %sat %s (%s -> %s)", delta > 0 ? "forward" : "back",
                 amount, date, time, before, after);
 }
