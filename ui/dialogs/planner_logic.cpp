@@ -213,6 +213,8 @@ bool ClockLocalTime(ClockRecord* clock, UtcInstant t, BrokenDownTime* out, int32
     *offset = 0;
     std::snprintf(name, sizeof name, "UTC");
   } else {
+    // A clock removed from the strip a moment ago has no state left.
+    if (clock->zone == nullptr) return false;
     SetZoneRule(clock->zone, clock->Tz);
     if (ZoneLocalTime(clock->zone, t, out) == nullptr) return false;
     *offset = static_cast<int32_t>(CivilSeconds(*out) - t);

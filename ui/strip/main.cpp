@@ -1,6 +1,7 @@
 // Program start: one instance per user, the settings, the strip window and
 // its message loop, and a last save when the loop ends.
 #include "clocks/settings.h"
+#include "ui/dialogs/dialogs.h"
 #include "ui/strip/strip.h"
 
 namespace {
@@ -56,6 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   MSG msg{};
   BOOL got;
   while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
+    if (PlannerHandlesMessage(&msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
