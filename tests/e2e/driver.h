@@ -80,6 +80,9 @@ HWND NeedControl(const Args& a, HWND* dialog);
 
 // ---- commands of driver_windows.cpp ----
 
+int CmdClipboardSave(const Args& a);
+int CmdKey(const Args& a);
+
 int CmdFind(const Args& a);
 int CmdWaitWindow(const Args& a);
 int CmdWaitReady(const Args& a);

@@ -58,6 +58,8 @@ const Command kCommands[] = {
     {"shot", CmdShot},
     {"clipboard", CmdClipboard},
     {"clipboard-set", CmdClipboardSet},
+    {"clipboard-save", CmdClipboardSave},
+    {"key", CmdKey},
     {"reg-dump", CmdRegDump},
     {"reg-wipe", CmdRegWipe},
     {"reg-put", CmdRegPut},
