@@ -117,6 +117,7 @@ TEST_F(PlannerTest, GridAcrossAClockChangeMatchesGlibc) {
   EXPECT_EQ(Hour(2, 0), "04:30");
   EXPECT_EQ(Date(1, 0), "Sat 28");
   EXPECT_EQ(Date(0, 0), "");
+#ifndef _WIN32  // glibc is the reference
   for (int r = 0; r < 4; ++r) {
     setenv("TZ", zones[r].rule, 1);
     tzset();
@@ -136,6 +137,7 @@ TEST_F(PlannerTest, GridAcrossAClockChangeMatchesGlibc) {
   }
   unsetenv("TZ");
   tzset();
+#endif
   char tip[kPlannerTipChars];
   PlannerCellTip(&model_, 0, 1, tip, sizeof tip);
   EXPECT_STREQ(tip, "Berlin: Sun 29 Mar 01:00 CET, night; Clocks go forward 1:00 at 02:00 (CET -> CEST)");

@@ -319,6 +319,13 @@ int CmdKey(const Args& a) {
   return 0;
 }
 
+// shot-dialog CAPTION FILE: the dialog as a 24-bit BMP (pictures for the docs).
+int CmdShotDialog(const Args& a) {
+  if (a.n < 3) return 2;
+  HWND d = NeedDialog(a);
+  return d == nullptr ? 1 : WriteShot(d, a.v[2]);
+}
+
 // check CAPTION ID 0|1: clicks the check box until it shows that state.
 int CmdCheck(const Args& a) {
   long want = 0;

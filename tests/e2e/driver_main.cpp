@@ -60,6 +60,7 @@ const Command kCommands[] = {
     {"clipboard-set", CmdClipboardSet},
     {"clipboard-save", CmdClipboardSave},
     {"key", CmdKey},
+    {"shot-dialog", CmdShotDialog},
     {"reg-dump", CmdRegDump},
     {"reg-wipe", CmdRegWipe},
     {"reg-put", CmdRegPut},

@@ -208,6 +208,11 @@ void PaintRow(HDC dc, int r, int y) {
     PlannerCellHourText(cell, hour, sizeof hour);
     PlannerCellDateText(cell, date, sizeof date);
     DrawTextAt(dc, hour, {box.left, box.top + 1, box.right, box.top + 1 + g.lineHeight}, DT_CENTER);
+    // A column too narrow for "Thu 10" shows the day alone.
+    SIZE size;
+    GetTextExtentPoint32A(dc, date, static_cast<int>(std::strlen(date)), &size);
+    if (size.cx > box.right - box.left) std::snprintf(date, sizeof date, "%d", cell.mday);
+    if (!cell.dateDiffers) date[0] = '\0';
     DrawTextAt(dc, date, {box.left, box.top + 1 + g.lineHeight, box.right, box.bottom}, DT_CENTER);
     if (cell.change) {
       const int s = g.lineHeight / 2;
@@ -287,9 +292,7 @@ void SelectionChanged(bool dayChanged) {
   PlannerModel& m = gPlanner.model;
   char line[kPlannerTipChars];
   char first[kPlannerTipChars];
-  static char text[kPlannerTextChars];
-  PlannerCopyText(&m, text, sizeof text);
-  std::snprintf(first, sizeof first, "%.*s", static_cast<int>(std::strcspn(text, "\r")), text);
+  PlannerSlotLine(&m, 0, first, sizeof first);
   int32_t column = 0;
   int32_t last = 0;
   PlannerSlotColumns(&m, &column, &last);

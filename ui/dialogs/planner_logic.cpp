@@ -400,6 +400,11 @@ void PlannerColumnTip(const PlannerModel* m, int32_t column, char* out, size_t s
   }
 }
 
+void PlannerSlotLine(const PlannerModel* m, int32_t row, char* out, size_t size) {
+  const UtcInstant start = PlannerSlotStart(m);
+  SlotLine(&Clocks.clocks[row], start, start + static_cast<UtcInstant>(m->duration) * 60, out, size);
+}
+
 void PlannerCopyText(PlannerModel* m, char* out, size_t size) {
   const UtcInstant start = PlannerSlotStart(m);
   const UtcInstant end = start + static_cast<UtcInstant>(m->duration) * 60;

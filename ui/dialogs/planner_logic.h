@@ -100,6 +100,8 @@ void PlannerCellTip(const PlannerModel* m, int32_t row, int32_t column, char* ou
 // The header column in words: how many clocks are in working hours.
 void PlannerColumnTip(const PlannerModel* m, int32_t column, char* out, size_t size);
 
+// The copied line of one clock: "Perth: Thu 10 Dec 2026 15:00-16:00 AWST".
+void PlannerSlotLine(const PlannerModel* m, int32_t row, char* out, size_t size);
 // One line per clock and a UTC line, CRLF line ends.
 void PlannerCopyText(PlannerModel* m, char* out, size_t size);
 // The slot as an iCalendar event stamped at `stamp`.
