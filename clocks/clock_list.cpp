@@ -52,6 +52,15 @@ void CopyBounded(char* dest, size_t destSize, const char* src, size_t maxLen) {
   dest[n] = '\0';
 }
 
+bool ValidWorkTime(int32_t minutes) { return minutes >= 0 && minutes < kMinutesPerDay; }
+bool ValidWorkDays(int32_t days) { return days >= 0 && days <= 0x7F; }
+
+void SetWorkHours(ClockRecord* clock, int32_t start, int32_t end, int32_t days) {
+  clock->WorkStart = ValidWorkTime(start) ? start : kDefaultWorkStart;
+  clock->WorkEnd = ValidWorkTime(end) ? end : kDefaultWorkEnd;
+  clock->WorkDays = ValidWorkDays(days) ? days : kDefaultWorkDays;
+}
+
 const ClockRecord* DefaultClocks(int* count) {
   int n = 0;
   while (n < kMaxClocks && kDefaultTemplate[n].Width != 0) ++n;
@@ -90,6 +99,7 @@ int AddClock(const ClockRecord* templ) {
     CopyBounded(added.Title, sizeof added.Title, templ->Title, kTitleMaxLen);
     CopyBounded(added.Tz, sizeof added.Tz, templ->Tz, kZoneTextMaxLen);
     CopyBounded(added.Id, sizeof added.Id, templ->Id, kZoneTextMaxLen);
+    SetWorkHours(&added, templ->WorkStart, templ->WorkEnd, templ->WorkDays);
   }
   ++Clocks.N;
   return 1;

@@ -13,6 +13,11 @@ constexpr int kZoneTextChars = 256;  // Tz and Id
 constexpr int kZoneTextMaxLen = 254;
 constexpr int kTimeTextChars = 15;
 
+constexpr int32_t kDefaultWorkStart = 9 * 60;
+constexpr int32_t kDefaultWorkEnd = 17 * 60;
+constexpr int32_t kDefaultWorkDays = 0x3E;  // Monday to Friday
+constexpr int32_t kMinutesPerDay = 24 * 60;
+
 enum ClockType : int32_t {
   kClockLocal = 0,  // "Local System Time"
   kClockUtc = 1,    // "UTC System Time"
@@ -36,6 +41,11 @@ struct ClockRecord {
   char Title[kTitleChars];
   char TimeText[kTimeTextChars];
   int32_t Width;
+  // Working hours in minutes after local midnight (an end before the start is
+  // an overnight shift) and working days, bit 0 = Sunday.
+  int32_t WorkStart = kDefaultWorkStart;
+  int32_t WorkEnd = kDefaultWorkEnd;
+  int32_t WorkDays = kDefaultWorkDays;
   ZoneState* zone;  // owned by the slot in use that holds it
   TitleButtonHandle titleButton;
   ClockRect cellRect;
@@ -55,6 +65,12 @@ constexpr int32_t kColorLightBlue = 0xFFFF00;
 constexpr int32_t kColorYellow = 0x00FFFF;
 constexpr int32_t kColorRed = 0x0000FF;
 constexpr int32_t kColorWhite = 0xFFFFFF;
+
+// Working hours as stored: minutes 0..1439, day bits 0..127. A value outside
+// is ignored and the default used, each value on its own.
+bool ValidWorkTime(int32_t minutes);
+bool ValidWorkDays(int32_t days);
+void SetWorkHours(ClockRecord* clock, int32_t start, int32_t end, int32_t days);
 
 // Bounded copy: at most maxLen characters, always terminated.
 void CopyBounded(char* dest, size_t destSize, const char* src, size_t maxLen);

@@ -70,6 +70,21 @@ void ReadClock(int index) {
   ReadText(key, "Id", kIdReadLength, "ERROR", clock.Id, sizeof clock.Id);
   ReadText(key, "Tz", kIdReadLength, "", clock.Tz, sizeof clock.Tz);
   ReadText(key, "Title", kTitleReadLength, "???", clock.Title, sizeof clock.Title);
+  int32_t start = -1, end = -1, days = -1;
+  ReadDword(key, "WorkStart", &start);
+  ReadDword(key, "WorkEnd", &end);
+  ReadDword(key, "WorkDays", &days);
+  SetWorkHours(&clock, start, end, days);
+}
+
+// Working hours are kept only where they differ from the default, so a
+// store without them reads as before; a default over a stored value
+// removes it.
+int32_t WriteWorkValue(const char* key, const char* name, int32_t value, int32_t fallback) {
+  if (value != fallback) return WriteDword(value, key, name);
+  int32_t stored = 0;
+  if (!ReadDword(key, name, &stored)) return 0;
+  return RegistryDeleteValue(key, name);
 }
 
 // A pixel count written for 96 dpi at another scale, rounded as MulDiv rounds.
@@ -186,6 +201,9 @@ int SaveSettings(int withClocks) {
     ok = WriteDword(clock.Color, key, "Color") == 0 && ok;
     ok = WriteDword(clock.Format, key, "Format") == 0 && ok;
     ok = WriteText(key, "Tz", clock.Tz) == 0 && ok;
+    ok = WriteWorkValue(key, "WorkStart", clock.WorkStart, kDefaultWorkStart) == 0 && ok;
+    ok = WriteWorkValue(key, "WorkEnd", clock.WorkEnd, kDefaultWorkEnd) == 0 && ok;
+    ok = WriteWorkValue(key, "WorkDays", clock.WorkDays, kDefaultWorkDays) == 0 && ok;
   }
   return ok ? 1 : 0;
 }

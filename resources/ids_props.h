@@ -14,6 +14,10 @@
 #define IDC_PROPS_WIDTH 1009
 #define IDC_PROPS_TZ 1010
 #define IDC_PROPS_FIND 1060
+#define IDC_PROPS_WORK_START 1040
+#define IDC_PROPS_WORK_END 1041
+// Seven working-day boxes, IDC_PROPS_WORK_DAY + 0 (Sunday) .. + 6 (Saturday).
+#define IDC_PROPS_WORK_DAY 1042
 
 // "DLGZONES": all time zones.
 #define IDD_ZONES "DLGZONES"

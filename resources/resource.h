@@ -32,8 +32,10 @@
 #define IDM_RESET_POSITION 120
 #define IDM_CAPTURE_TIMESTAMP 121
 #define IDM_PREVIEW 122
+#define IDM_PLAN_MEETING 130
 
 // Dialog and control ids.
 #include "ids_props.h"
 #include "ids_misc.h"
 #include "ids_update.h"
+#include "ids_planner.h"

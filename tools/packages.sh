@@ -11,7 +11,7 @@ packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-
           wine wine64 xvfb xauth x11-utils python3 openssl libssl-dev tzdata
           clang libclang-rt-14-dev
           nsis fp-utils zlib1g-dev
-          apache2 apache2-utils)
+          apache2 apache2-utils python3-icalendar)
 
 export DEBIAN_FRONTEND=noninteractive
 uid=${HORLIX_UID:-$(id -u)}   # HORLIX_UID: only to try the non-root messages as root

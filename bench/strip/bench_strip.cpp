@@ -3,6 +3,8 @@
 //   this process;
 // - one wheel notch of the preview, from the message to the repainted strip
 //   (mean and worst of 400) and on to its placed tip, for 64 clocks;
+// - the meeting planner with 64 clocks: opening it to its painted grid, and
+//   one step of the selection (a Right key) to the repainted grid;
 // - start of horlix.exe to its window and to its first painted time text,
 //   beside a minimal Win32 program (this program run with "minimal": the
 //   same manifest, the common controls initialised and a tooltip created),
@@ -25,6 +27,8 @@
 #include "clocks/profile.h"
 #include "clocks/settings.h"
 #include "clocks/zone_file.h"
+#include "resources/resource.h"
+#include "ui/dialogs/dialogs.h"
 #include "ui/strip/strip.h"
 
 namespace {
@@ -226,6 +230,28 @@ void ZoneReadMillis(const char* folder, double* onePass, double* perSection, int
 
 }  // namespace
 
+void PlannerMicros(HINSTANCE instance, int clocks, double* open, double* step) {
+  HWND window = OpenStrip(instance, clocks);
+  const double t0 = Now();
+  ShowPlannerWindow(window);
+  HWND planner = FindWindowA(nullptr, "Plan a Meeting");
+  HWND grid = GetDlgItem(planner, IDC_PLANNER_GRID);
+  UpdateWindow(planner);
+  GdiFlush();
+  *open = (Now() - t0) * 1e6;
+  const int rounds = 200;
+  const double t1 = Now();
+  for (int i = 0; i < rounds; ++i) {
+    SendMessageA(grid, WM_KEYDOWN, VK_RIGHT, 0);
+    UpdateWindow(grid);
+  }
+  GdiFlush();
+  *step = (Now() - t1) / rounds * 1e6;
+  DestroyWindow(planner);
+  DestroyWindow(window);
+  Pump();
+}
+
 int main(int argc, char** argv) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   if (argc > 1 && std::strcmp(argv[1], "minimal") == 0) return RunMinimal(instance);
@@ -245,6 +271,10 @@ int main(int argc, char** argv) {
   WheelMicros(instance, 64, &mean, &worst, &tipMean);
   std::printf("wheel notch to repainted strip, 64 clocks %8.1f us (worst %.1f us), with its tip %.1f us\n",
               mean, worst, tipMean);
+  double open = 0, step = 0;
+  PlannerMicros(instance, 64, &open, &step);
+  std::printf("meeting planner, 64 clocks: open to painted grid %8.1f us, one step repainted %8.1f us\n",
+              open, step);
 
   if (argc > 1) {
     char self[MAX_PATH];

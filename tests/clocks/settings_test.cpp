@@ -193,6 +193,37 @@ TEST_F(SettingsTest, StoredClocksAndTheirBounds) {
   EXPECT_EQ(Clocks.clocks[0].Wd, 1);
 }
 
+// Working hours follow their clock through a move; a default leaves no
+// value behind, and an out-of-range value reads as the default alone.
+TEST_F(SettingsTest, WorkingHoursFollowTheClockAndBadValuesAreIgnored) {
+  ASSERT_EQ(LoadSettings(), 1);
+  SetWorkHours(&Clocks.clocks[0], 22 * 60, 6 * 60, 0x41);
+  ASSERT_EQ(SaveSettings(1), 1);
+  EXPECT_EQ(GetDword(ClockKey(0), "WorkStart"), 1320);
+  EXPECT_EQ(GetDword(ClockKey(0), "WorkDays"), 0x41);
+  EXPECT_FALSE(HasValue(ClockKey(1), "WorkStart"));
+  Clocks.SelectedClock = 0;
+  ASSERT_EQ(MoveClock(1), 1);
+  ASSERT_EQ(SaveSettings(1), 1);
+  EXPECT_FALSE(HasValue(ClockKey(0), "WorkStart"));
+  EXPECT_FALSE(HasValue(ClockKey(0), "WorkDays"));
+  PutDword(ClockKey(1), "WorkEnd", 1440);
+  PutDword(ClockKey(2), "WorkStart", -1);
+  PutDword(ClockKey(2), "WorkEnd", 0);
+  PutDword(ClockKey(2), "WorkDays", 0x80);
+  FreeZones();
+  DestroyClockZoneStates();
+  ASSERT_EQ(LoadSettings(), 1);
+  const int32_t want[3][3] = {{540, 1020, 0x3E}, {1320, 1020, 0x41}, {540, 0, 0x3E}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Clocks.clocks[i].WorkStart, want[i][0]) << i;
+    EXPECT_EQ(Clocks.clocks[i].WorkEnd, want[i][1]) << i;
+    EXPECT_EQ(Clocks.clocks[i].WorkDays, want[i][2]) << i;
+  }
+  EXPECT_STREQ(Clocks.clocks[1].Title, "Local");
+  DestroyClockZoneStates();
+}
+
 TEST_F(SettingsTest, WrongTypesAndSizesFallBack) {
   PutDword(kMainKey, "N", 1);
   PutText(kMainKey, "X", "500");

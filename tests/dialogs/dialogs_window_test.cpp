@@ -292,6 +292,36 @@ TEST_F(PropsDialogTest, EditingShowsTheClock) {
       ShowPropertiesDialog);
 }
 
+TEST_F(PropsDialogTest, WorkingHoursAreShownCheckedAndKept) {
+  Clocks.SelectedClock = 1;
+  Drive(
+      "Clock Properties",
+      [](HWND dialog) {
+        EXPECT_EQ(Text(dialog, IDC_PROPS_WORK_START) + "-" + Text(dialog, IDC_PROPS_WORK_END),
+                  "09:00-17:00");
+        std::string days;
+        for (int d = 0; d < 7; ++d) days += Checked(dialog, IDC_PROPS_WORK_DAY + d) ? 'x' : '.';
+        EXPECT_EQ(days, ".xxxxx.");
+        SetDlgItemTextA(dialog, IDC_PROPS_WORK_END, "6:60");
+        Answer(IDOK);
+        Click(dialog, IDOK);
+        EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_PROPS_WORK_END));
+        SetDlgItemTextA(dialog, IDC_PROPS_WORK_START, "22:00");
+        SetDlgItemTextA(dialog, IDC_PROPS_WORK_END, "6:00");
+        Click(dialog, IDC_PROPS_WORK_DAY + 0);
+        Click(dialog, IDC_PROPS_WORK_DAY + 5);
+        Click(dialog, IDOK);
+      },
+      ShowPropertiesDialog);
+  const std::vector<std::string> boxes = {
+      "HORLIX: Enter working hours as 24-hour times such as 09:00 and 17:30."};
+  EXPECT_EQ(gBoxes, boxes);
+  EXPECT_EQ(Clocks.clocks[1].WorkStart, 22 * 60);
+  EXPECT_EQ(Clocks.clocks[1].WorkEnd, 6 * 60);
+  EXPECT_EQ(Clocks.clocks[1].WorkDays, 0x1F);
+  EXPECT_TRUE(Settings.SettingsDirty);
+}
+
 TEST_F(PropsDialogTest, ColourOutsideThePaletteShowsNoneAndStays) {
   Clocks.clocks[1].Color = 0x123456;
   Clocks.SelectedClock = 1;

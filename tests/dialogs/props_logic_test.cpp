@@ -288,3 +288,42 @@ TEST(ProposeTitle, CutsAtTheBuffer) {
 }
 
 }  // namespace
+
+TEST_F(PropsLogicTest, WorkingHoursAreStoredWithoutRelayout) {
+  PropsChoice c = Unchanged(1);
+  c.workStart = 22 * 60;
+  c.workEnd = 6 * 60;
+  c.workDays = 0x1F;
+  EXPECT_EQ(ApplyClockEdit(1, c), kPropsClose);
+  EXPECT_TRUE(Settings.SettingsDirty);
+  EXPECT_EQ(Clocks.clocks[1].WorkStart, 1320);
+  EXPECT_EQ(Clocks.clocks[1].WorkEnd, 360);
+  EXPECT_EQ(Clocks.clocks[1].WorkDays, 0x1F);
+  PropsChoice n = NewChoice(kClockZone, "Buenos_Aires", "America/Argentina/Buenos_Aires");
+  n.workStart = 7 * 60;
+  EXPECT_EQ(AddClockFromChoice(n), kPropsCloseRelayout);
+  ASSERT_EQ(Clocks.N, 4);
+  EXPECT_EQ(Clocks.clocks[3].WorkStart, 420);
+  EXPECT_EQ(Clocks.clocks[3].WorkEnd, kDefaultWorkEnd) << "not the copied neighbour's";
+  EXPECT_EQ(Clocks.clocks[3].WorkDays, kDefaultWorkDays);
+}
+
+TEST(ParseWorkTime, HoursAndTwoDigitMinutesOnly) {
+  struct Row {
+    const char* text;
+    int32_t minutes;  // -1: refused
+  } rows[] = {{"09:00", 540}, {"9:30", 570}, {" 23:59 ", 1439}, {"00:00", 0}, {"24:00", -1},
+              {"12:60", -1},  {"9:5", -1},   {"9", -1},         {"", -1},     {"09:00x", -1},
+              {"-1:00", -1},  {"123:00", -1}};
+  for (const Row& r : rows) {
+    int32_t minutes = -1;
+    const bool ok = ParseWorkTime(r.text, &minutes);
+    EXPECT_EQ(ok, r.minutes >= 0) << r.text;
+    if (ok) {
+      EXPECT_EQ(minutes, r.minutes) << r.text;
+    }
+  }
+  char text[8];
+  WorkTimeText(570, text, sizeof text);
+  EXPECT_STREQ(text, "09:30");
+}

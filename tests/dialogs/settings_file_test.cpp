@@ -472,6 +472,42 @@ TEST_F(ImportTest, ExportThenImportRestoresClocksAndTheSixSettings) {
   EXPECT_EQ(Settings.LaunchAtStartup, 1);
 }
 
+// Working hours other than the default travel through the file to the store
+// and back; out-of-range ones in a file are ignored one by one.
+TEST_F(ImportTest, WorkingHoursTravelThroughTheFile) {
+  UseSettings();
+  UseThreeClocks();
+  SetWorkHours(&Clocks.clocks[1], 7 * 60, 15 * 60, 0x1F);  // Sunday to Thursday
+  SetWorkHours(&Clocks.clocks[2], 22 * 60, 6 * 60, 0x3E);  // overnight
+  ASSERT_EQ(WriteSettingsFile(file_.c_str(), kPage, kCreated), kFileWritten);
+  const std::string text = ReadAll(file_);
+  EXPECT_NE(text.find("Tz=NST3:30NDT,M3.2.0,M11.1.0\r\nWorkStart=420\r\nWorkEnd=900\r\nWorkDays=31\r\n"),
+            std::string::npos) << text;
+  EXPECT_NE(text.find("Tz=GMT0\r\nWorkStart=1320\r\nWorkEnd=360\r\n"), std::string::npos) << text;
+  EXPECT_EQ(text.find("[0]\r\nColor=16776960\r\nFormat=0\r\nType=0\r\nWd=0\r\nWidth=71\r\nId=Local\r\n"
+                      "Title=Home\r\nTz=\r\nWork"), std::string::npos) << "default hours write no keys";
+  ProfileWriteString(file_.c_str(), "0", "WorkStart", "1440");
+  ProfileWriteString(file_.c_str(), "0", "WorkEnd", "600");
+  ProfileWriteString(file_.c_str(), "0", "WorkDays", "128");
+  ImportedSettings imported{};
+  ASSERT_EQ(ReadSettingsFile(file_.c_str(), &imported), 0);
+  Clocks = ClockList{};
+  Clocks.N = 1;
+  ApplyImportedSettings(file_.c_str(), imported);
+  Clocks = ClockList{};
+  ASSERT_EQ(LoadSettings(), 1);
+  ASSERT_EQ(Clocks.N, 3);
+  const int32_t want[3][3] = {{540, 600, 0x3E}, {420, 900, 0x1F}, {1320, 360, 0x3E}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Clocks.clocks[i].WorkStart, want[i][0]) << i;
+    EXPECT_EQ(Clocks.clocks[i].WorkEnd, want[i][1]) << i;
+    EXPECT_EQ(Clocks.clocks[i].WorkDays, want[i][2]) << i;
+  }
+  EXPECT_STREQ(Clocks.clocks[0].Title, "Home") << "nothing else of the clock is lost";
+  EXPECT_FALSE(HasValue(ClockKey(0), "WorkStart")) << "a default keeps no value";
+  DestroyClockZoneStates();
+}
+
 TEST_F(ImportTest, AutoStartOfZeroOrMissingRemovesTheLogonStart) {
   for (const char* autoStart : {"AutoStart=0\r\n", ""}) {
     SetLaunchAtStartup(1);

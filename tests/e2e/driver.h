@@ -80,6 +80,12 @@ HWND NeedControl(const Args& a, HWND* dialog);
 
 // ---- commands of driver_windows.cpp ----
 
+int CmdClipboardSave(const Args& a);
+int CmdShotDialog(const Args& a);
+// The window as a 24-bit BMP file (driver_pixels.cpp).
+int WriteShot(HWND w, const char* path);
+int CmdKey(const Args& a);
+
 int CmdFind(const Args& a);
 int CmdWaitWindow(const Args& a);
 int CmdWaitReady(const Args& a);

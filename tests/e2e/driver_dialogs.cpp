@@ -308,6 +308,26 @@ int CmdPress(const Args& a) {
   return 0;
 }
 
+// key CAPTION ID VK: posts a key press to a control, through the program's
+// message loop as a typed key goes.
+int CmdKey(const Args& a) {
+  long vk = 0;
+  if (!IntArg(a, 3, &vk)) return 2;
+  HWND d = nullptr;
+  HWND c = NeedControl(a, &d);
+  if (c == nullptr) return 1;
+  if (!PostMessageA(c, WM_KEYDOWN, static_cast<WPARAM>(vk), 1)) return Fail("post failed");
+  std::printf("key %ld\n", vk);
+  return 0;
+}
+
+// shot-dialog CAPTION FILE: the dialog as a 24-bit BMP (pictures for the docs).
+int CmdShotDialog(const Args& a) {
+  if (a.n < 3) return 2;
+  HWND d = NeedDialog(a);
+  return d == nullptr ? 1 : WriteShot(d, a.v[2]);
+}
+
 // check CAPTION ID 0|1: clicks the check box until it shows that state.
 int CmdCheck(const Args& a) {
   long want = 0;

@@ -313,12 +313,16 @@ int CmdShot(const Args& a) {
   if (a.n < 2) return 2;
   HWND w = NeedWindow();
   if (w == nullptr) return 1;
+  return WriteShot(w, a.v[1]);
+}
+
+int WriteShot(HWND w, const char* path) {
   Capture cap;
   if (!CaptureWindow(w, &cap)) return Fail("screen capture failed");
-  FILE* f = std::fopen(a.v[1], "wb");
+  FILE* f = std::fopen(path, "wb");
   if (f == nullptr) {
     std::free(cap.pixels);
-    return Fail("cannot write %s", a.v[1]);
+    return Fail("cannot write %s", path);
   }
   const int row = (cap.width * 3 + 3) & ~3;
   BITMAPFILEHEADER fh{};
@@ -346,7 +350,7 @@ int CmdShot(const Args& a) {
   }
   std::fclose(f);
   std::free(cap.pixels);
-  std::printf("shot %s\n", a.v[1]);
+  std::printf("shot %s\n", path);
   return 0;
 }
 

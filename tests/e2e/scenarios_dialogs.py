@@ -9,8 +9,9 @@ import re
 import shutil
 import time
 
-from e2e import (BIN, DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, PROG, RED, SOURCE, WHITE, WORK, YELLOW,
-                 Failure, buttons, capture, check, check_clock_key, check_equal, check_tooltip,
+from e2e import (BIN, DEFAULT_CLOCKS, GREEN, LIGHT_BLUE, MONTHS, PROG, RED, SOURCE, WHITE, WORK,
+                 YELLOW, Failure, buttons, capture, check, check_clock_key, check_equal,
+                 check_tooltip, clipboard, wait_reg,
                  combo_items, dialog_controls, drive, exit_via_menu, hint_after_update_dialog,
                  log, one_line, parse_stamp, tooltip_texts, MONTHS,
                  rect, reg, screen_size, seed_clocks, start, text_of, tray_icon_shown, wait_colours,
@@ -1115,6 +1116,114 @@ def scenario_help():
     exit_via_menu(p)
 
 
+PLANNER = "Plan a Meeting"
+PLANNER_ZONES = [("Berlin", "Europe/Berlin", "CET-1CEST,M3.5.0,M10.5.0/3"),
+                 ("New York", "America/New_York", "EST5EDT,M3.2.0,M11.1.0"),
+                 ("Perth", "Australia/Perth", "AWST-8")]
+
+
+def planner_copy():
+    """Copy, then both clipboard formats: the text and the calendar."""
+    drive("clipboard-set", "stale", "--", "press", PLANNER, 1305)
+    wait_until(lambda: clipboard() != "stale", "Copy replaced the clipboard")
+    out = {}
+    for fmt, name in (("text", "planner.txt"), ("text/calendar", "planner.ics")):
+        path = os.path.join(WORK, name)
+        drive("clipboard-save", fmt, windows_path(path))
+        with open(path, "rb") as f:
+            out[fmt] = f.read().decode("latin-1")
+    return out["text"], out["text/calendar"]
+
+
+def planner_lines(start, minutes):
+    """The copied lines by the host's zone database, for a slot at start."""
+    import zoneinfo
+    end = start + minutes * 60
+    lines = []
+    for title, zone, _ in PLANNER_ZONES:
+        a = datetime.datetime.fromtimestamp(start, zoneinfo.ZoneInfo(zone))
+        b = datetime.datetime.fromtimestamp(end, zoneinfo.ZoneInfo(zone))
+        later = (b.date() - a.date()).days
+        lines.append("%s: %s %d %s %d %s-%s%s %s" % (
+            title, a.strftime("%a"), a.day, MONTHS[a.month - 1], a.year, a.strftime("%H:%M"),
+            b.strftime("%H:%M"), " (+%d day)" % later if later else "", a.tzname()))
+    fmt = "%Y-%m-%dT%H:%MZ"
+    utc = datetime.timezone.utc
+    lines.append("UTC: %s/%s" % (datetime.datetime.fromtimestamp(start, utc).strftime(fmt),
+                                 datetime.datetime.fromtimestamp(end, utc).strftime(fmt)))
+    return lines
+
+
+def check_calendar(calendar, lines, start, minutes, what):
+    """The calendar text read back by Python's icalendar (the system's Python)."""
+    path = os.path.join(WORK, "planner-check.ics")
+    with open(path, "w", encoding="latin-1", newline="") as f:
+        f.write(calendar)
+    import subprocess
+    out = subprocess.run(["/usr/bin/python3", "-c",
+                          "import sys, icalendar\n"
+                          "ev = icalendar.Calendar.from_ical(open(sys.argv[1], 'rb').read()).walk('VEVENT')[0]\n"
+                          "print(int(ev.decoded('DTSTART').timestamp()), int(ev.decoded('DTEND').timestamp()),"
+                          " ev['SUMMARY'], ev['UID'] != '', sep='|')\n"
+                          "print(str(ev['DESCRIPTION']))", path],
+                         capture_output=True, text=True, check=False)
+    check_equal(out.returncode, 0, "%s: icalendar reads the event (%s)" % (what, out.stderr.strip()))
+    head, description = out.stdout.split("\n", 1)
+    check_equal(head, "%d|%d|Meeting|True" % (start, start + minutes * 60), what + ": start, end, summary")
+    check_equal(description.rstrip("\n").split("\n"), lines, what + ": the description is the text")
+    check("\r\n" in calendar and "\n" not in calendar.replace("\r\n", ""), what + ": CRLF line ends")
+
+
+def scenario_planner():
+    """Plan a Meeting from the menu: the copied text and calendar against the
+    host's zone database, then keys to Berlin's spring change, a slot across it
+    and both formats again; the window keeps its place."""
+    import zoneinfo
+    seed_clocks([{"Id": zone, "Title": title, "Type": 2, "Wd": 0, "Width": 80, "Color": 0x00FF00,
+                  "Format": 2, "Tz": rule} for title, zone, rule in PLANNER_ZONES])
+    p = start()
+    drive("post-command", 130)
+    wait_dialog(PLANNER)
+    text, calendar = planner_copy()
+    lines = text.split("\r\n")
+    check_equal(lines[-1], "", "the text ends with CRLF")
+    utc = re.fullmatch(r"UTC: (\S+)Z/(\S+)Z", lines[-2])
+    check(utc is not None, "a UTC line: %r" % lines[-2])
+    start_at = int(datetime.datetime.strptime(utc.group(1), "%Y-%m-%dT%H:%M").replace(
+        tzinfo=datetime.timezone.utc).timestamp())
+    check(abs(start_at + 900 - time.time()) <= 900 + 60, "the window opens on the slot of now")
+    check_equal(lines[:-1], planner_lines(start_at, 60), "the copied lines")
+    check_calendar(calendar, lines[:-1], start_at, 60, "now")
+
+    # Page Down to Berlin's spring change (the reference row is the first
+    # clock), then Left to 01:30, an hour across the change.
+    berlin = zoneinfo.ZoneInfo("Europe/Berlin")
+    here = datetime.datetime.fromtimestamp(start_at, berlin)
+    change_day = datetime.date(here.year + (here.month > 3), 3, 31)
+    change_day -= datetime.timedelta(days=(change_day.weekday() + 1) % 7)  # last Sunday
+    midnight = datetime.datetime(here.year, here.month, here.day, tzinfo=berlin).timestamp()
+    slot = int(start_at - midnight) // 1800
+    keys = []
+    for _ in range((change_day - here.date()).days):
+        keys += ["--", "key", PLANNER, 1301, 0x22]  # VK_NEXT
+    for _ in range(abs(slot - 3)):
+        keys += ["--", "key", PLANNER, 1301, 0x25 if slot > 3 else 0x27]  # VK_LEFT, VK_RIGHT
+    for at in range(1, len(keys), 60):
+        drive(*keys[at:at + 59])
+    first = datetime.datetime(change_day.year, 3, change_day.day, tzinfo=berlin).timestamp()
+    text, calendar = planner_copy()
+    lines = text.split("\r\n")[:-1]
+    check_equal(lines, planner_lines(int(first) + 3 * 1800, 60), "the lines across the change")
+    check(lines[0].endswith("01:30-03:30 CET"), "Berlin's hour spans the change: %r" % lines[0])
+    check_calendar(calendar, lines, int(first) + 3 * 1800, 60, "across the change")
+
+    drive("key", PLANNER, 1301, 0x1B)  # Escape closes it
+    wait_no_dialog(PLANNER)
+    keys = wait_reg(lambda k: "PlannerWidth" in k["."], "the planner's place is stored")
+    check(keys["."]["PlannerWidth"] > 0 and keys["."]["PlannerHeight"] > 0, "a size is stored")
+    exit_via_menu(p)
+
+
 SCENARIOS = {
     "props": scenario_props,
     "zones": scenario_zones,
@@ -1123,4 +1232,5 @@ SCENARIOS = {
     "about": scenario_about,
     "export_import": scenario_export_import,
     "help": scenario_help,
+    "planner": scenario_planner,
 }

@@ -18,6 +18,11 @@ void ShowCountdownDialog(HWND owner);
 void CheckCountdown(HWND owner);
 // "DLGUPDATE": the update status, checks, the zone data update and the upgrade.
 void ShowUpdateDialog(HWND owner);
+// "DLGPLANNER", modeless: opens the meeting planner or brings it forward.
+void ShowPlannerWindow(HWND owner);
+// For the message loop: the planner's keys and dialog navigation; true when
+// the message was handled.
+bool PlannerHandlesMessage(MSG* msg);
 // "ABOUTBOX".
 void ShowAboutDialog(HWND owner);
 // Moves a dialog of the strip beside it (called as the dialog initialises):

@@ -63,6 +63,18 @@ void FillZoneNames(HWND dialog) {
   }
 }
 
+void ShowWorkHours(HWND dialog, const ClockRecord& clock) {
+  char text[8];
+  WorkTimeText(clock.WorkStart, text, sizeof text);
+  SetDlgItemTextA(dialog, IDC_PROPS_WORK_START, text);
+  WorkTimeText(clock.WorkEnd, text, sizeof text);
+  SetDlgItemTextA(dialog, IDC_PROPS_WORK_END, text);
+  for (int day = 0; day < 7; ++day) {
+    CheckDlgButton(dialog, IDC_PROPS_WORK_DAY + day,
+                   (clock.WorkDays >> day) & 1 ? BST_CHECKED : BST_UNCHECKED);
+  }
+}
+
 void ShowClock(HWND dialog, int k) {
   const ClockRecord& clock = Clocks.clocks[k];
   char caption[192];
@@ -77,6 +89,30 @@ void ShowClock(HWND dialog, int k) {
   std::snprintf(width, sizeof width, "%u", static_cast<unsigned>(clock.Width));
   SetDlgItemTextA(dialog, IDC_PROPS_WIDTH, width);
   SetDlgItemTextA(dialog, IDC_PROPS_TZ, clock.Tz);
+  ShowWorkHours(dialog, clock);
+}
+
+// False with the focus on the time that does not read (the dialog stays open).
+bool ReadWorkHours(HWND dialog, PropsChoice* choice) {
+  const int ids[2] = {IDC_PROPS_WORK_START, IDC_PROPS_WORK_END};
+  int32_t* fields[2] = {&choice->workStart, &choice->workEnd};
+  for (int i = 0; i < 2; ++i) {
+    char text[16];
+    GetDlgItemTextA(dialog, ids[i], text, sizeof text);
+    if (!ParseWorkTime(text, fields[i])) {
+      MessageBoxA(dialog, "Enter working hours as 24-hour times such as 09:00 and 17:30.", "HORLIX",
+                  MB_OK | MB_ICONERROR);
+      SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(dialog, ids[i])), TRUE);
+      return false;
+    }
+  }
+  choice->workDays = 0;
+  for (int day = 0; day < 7; ++day) {
+    if (IsDlgButtonChecked(dialog, IDC_PROPS_WORK_DAY + day) == BST_CHECKED) {
+      choice->workDays |= 1 << day;
+    }
+  }
+  return true;
 }
 
 void OnPropsInit(HWND dialog) {
@@ -88,6 +124,7 @@ void OnPropsInit(HWND dialog) {
   FillValueList(Item(dialog, IDC_PROPS_FORMAT), kTimeFormatValues, 0);
   FillZoneNames(dialog);
   AttachZoneFind(Item(dialog, IDC_PROPS_FIND), IDC_PROPS_ZONE);
+  ShowWorkHours(dialog, ClockRecord{});
   if (!Editing()) {
     SetWindowTextA(dialog, "Clock Properties <New>");
     return;
@@ -206,6 +243,7 @@ void OnPropsOk(HWND dialog) {
   choice.type = CheckedType(dialog);
   choice.title = title;
   choice.zone = hasZone ? zone : nullptr;
+  if (!ReadWorkHours(dialog, &choice)) return;
 
   const PropsOutcome outcome =
       Editing() ? ApplyClockEdit(gProps.index, choice) : AddClockFromChoice(choice);

@@ -1,5 +1,6 @@
 #include "ui/dialogs/props_logic.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "clocks/clock_list.h"
@@ -16,6 +17,16 @@ void SetZone(ClockRecord& clock, const ZoneEntry& zone) {
 void MakeLocal(ClockRecord& clock) {
   CopyBounded(clock.Id, sizeof clock.Id, "Local", kZoneTextMaxLen);
   clock.Tz[0] = '\0';
+}
+
+// Working hours change neither the strip nor its layout: only what is saved.
+void ApplyWorkHours(ClockRecord& clock, const PropsChoice& choice) {
+  const int32_t start = ValidWorkTime(choice.workStart) ? choice.workStart : clock.WorkStart;
+  const int32_t end = ValidWorkTime(choice.workEnd) ? choice.workEnd : clock.WorkEnd;
+  const int32_t days = ValidWorkDays(choice.workDays) ? choice.workDays : clock.WorkDays;
+  if (start == clock.WorkStart && end == clock.WorkEnd && days == clock.WorkDays) return;
+  SetWorkHours(&clock, start, end, days);
+  Settings.SettingsDirty = true;
 }
 
 int32_t ChosenType(int32_t type) {
@@ -44,6 +55,7 @@ PropsOutcome ApplyClockEdit(int index, const PropsChoice& choice) {
     changed = true;
     Settings.SettingsDirty = true;
   }
+  ApplyWorkHours(clock, choice);
   const int32_t type = ChosenType(choice.type);
   if (type != clock.Type) {
     changed = true;
@@ -75,6 +87,7 @@ PropsOutcome AddClockFromChoice(const PropsChoice& choice) {
   templ.Wd = 0;
   templ.Format = choice.format != -1 ? choice.format : 0;
   templ.Type = ChosenType(choice.type);
+  ApplyWorkHours(templ, choice);
 
   if (choice.zone != nullptr) {
     const ZoneEntry* zone = FindZone(choice.zone);
@@ -89,6 +102,25 @@ PropsOutcome AddClockFromChoice(const PropsChoice& choice) {
   if (!AddClock(&templ)) return kPropsClose;
   Settings.SettingsDirty = true;
   return kPropsCloseRelayout;
+}
+
+bool ParseWorkTime(const char* text, int32_t* minutes) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  while (*text == ' ') ++text;
+  int hour = 0;
+  int n = 0;
+  for (; n < 2 && digit(*text); ++n) hour = hour * 10 + (*text++ - '0');
+  if (n == 0 || *text++ != ':' || !digit(text[0]) || !digit(text[1])) return false;
+  const int minute = (text[0] - '0') * 10 + (text[1] - '0');
+  text += 2;
+  while (*text == ' ') ++text;
+  if (*text != '\0' || hour > 23 || minute > 59) return false;
+  *minutes = hour * 60 + minute;
+  return true;
+}
+
+void WorkTimeText(int32_t minutes, char* out, size_t size) {
+  std::snprintf(out, size, "%02d:%02d", minutes / 60, minutes % 60);
 }
 
 void ProposeTitle(const char* zoneName, char* out, size_t size) {

@@ -20,6 +20,11 @@ struct PropsChoice {
   int32_t type;       // 0 local, 1 UTC, 2 zone: from the radio buttons
   const char* title;  // the title edit (never null)
   const char* zone;   // the selected zone name, or nullptr for none
+  // Working hours (minutes after midnight) and days (bit 0 = Sunday); -1
+  // leaves the clock's own.
+  int32_t workStart = -1;
+  int32_t workEnd = -1;
+  int32_t workDays = -1;
 };
 
 enum PropsOutcome {
@@ -34,6 +39,11 @@ PropsOutcome ApplyClockEdit(int index, const PropsChoice& choice);
 // OK for a new clock: appends it with AddClock. kPropsClose when the list
 // refuses it (nothing added).
 PropsOutcome AddClockFromChoice(const PropsChoice& choice);
+
+// "9:00" or "09:00" to minutes after midnight; false for anything else.
+bool ParseWorkTime(const char* text, int32_t* minutes);
+// "09:00".
+void WorkTimeText(int32_t minutes, char* out, size_t size);
 
 // The title for a zone name: what follows the first '/', or the whole name.
 void ProposeTitle(const char* zoneName, char* out, size_t size);

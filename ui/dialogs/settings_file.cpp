@@ -84,6 +84,10 @@ bool PutClockSection(FILE* f, int index) {
   ok = PutText(f, "Id", clock.Id) && ok;
   ok = PutText(f, "Title", clock.Title) && ok;
   ok = PutText(f, "Tz", clock.Tz) && ok;
+  // Only hours other than the default, so that a file without them is unchanged.
+  if (clock.WorkStart != kDefaultWorkStart) ok = PutNumber(f, "WorkStart", clock.WorkStart) && ok;
+  if (clock.WorkEnd != kDefaultWorkEnd) ok = PutNumber(f, "WorkEnd", clock.WorkEnd) && ok;
+  if (clock.WorkDays != kDefaultWorkDays) ok = PutNumber(f, "WorkDays", clock.WorkDays) && ok;
   return ok;
 }
 
@@ -105,6 +109,9 @@ bool ReadClock(const char* path, int index, ImportedClock* clock) {
   clock->Type = ProfileInt(path, section, "Type", 0);
   clock->Wd = ProfileInt(path, section, "Wd", 0);
   clock->Width = ProfileInt(path, section, "Width", 0);
+  clock->WorkStart = ProfileInt(path, section, "WorkStart", kDefaultWorkStart);
+  clock->WorkEnd = ProfileInt(path, section, "WorkEnd", kDefaultWorkEnd);
+  clock->WorkDays = ProfileInt(path, section, "WorkDays", kDefaultWorkDays);
   return true;
 }
 
@@ -178,6 +185,7 @@ void ApplyImportedSettings(const char* path, const ImportedSettings& imported) {
     CopyBounded(to.Id, sizeof to.Id, from.Id, kImportedZoneTextMaxLen);
     CopyBounded(to.Title, sizeof to.Title, from.Title, kImportedTitleMaxLen);
     CopyBounded(to.Tz, sizeof to.Tz, from.Tz, kImportedZoneTextMaxLen);
+    SetWorkHours(&to, from.WorkStart, from.WorkEnd, from.WorkDays);
   }
   if (Clocks.SelectedClock >= Clocks.N) Clocks.SelectedClock = -1;
   SaveSettings(1);

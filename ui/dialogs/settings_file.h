@@ -26,6 +26,7 @@ SettingsFileWrite WriteSettingsFile(const char* path, const char* pageAddress,
 
 struct ImportedClock {
   int32_t Color, Format, Type, Wd, Width;
+  int32_t WorkStart, WorkEnd, WorkDays;
   char Id[kZoneTextChars];
   char Title[kTitleChars];
   char Tz[kZoneTextChars];

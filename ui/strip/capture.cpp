@@ -20,24 +20,25 @@ void CaptureTimestamp(HWND window) {
   }
 }
 
-int CopyTextToClipboard(HWND owner, const char* text) {
-  if (!OpenClipboard(owner)) return 0;
-  EmptyClipboard();
+int PutClipboardText(UINT format, const char* text) {
   const size_t length = std::strlen(text);
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, length + 1);
-  if (block == nullptr) {
-    CloseClipboard();
-    return 0;
-  }
+  if (block == nullptr) return 0;
   char* copy = static_cast<char*>(GlobalLock(block));
   if (copy == nullptr) {
     GlobalFree(block);
-    CloseClipboard();
     return 0;
   }
   std::memcpy(copy, text, length + 1);
   GlobalUnlock(block);
-  if (SetClipboardData(CF_TEXT, block) == nullptr) GlobalFree(block);
-  CloseClipboard();
+  if (SetClipboardData(format, block) == nullptr) GlobalFree(block);
   return 1;
+}
+
+int CopyTextToClipboard(HWND owner, const char* text) {
+  if (!OpenClipboard(owner)) return 0;
+  EmptyClipboard();
+  const int done = PutClipboardText(CF_TEXT, text);
+  CloseClipboard();
+  return done;
 }

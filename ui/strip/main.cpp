@@ -1,6 +1,7 @@
 // Program start: one instance per user, the settings, the strip window and
 // its message loop, and a last save when the loop ends.
 #include "clocks/settings.h"
+#include "ui/dialogs/dialogs.h"
 #include "ui/strip/strip.h"
 
 namespace {
@@ -59,6 +60,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   MSG msg{};
   BOOL got;
   while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
+    if (PlannerHandlesMessage(&msg)) continue;
     // A title button that took the focus with a click leaves the preview's
     // keys to the strip.
     if (msg.message == WM_KEYDOWN && GetParent(msg.hwnd) == window &&

@@ -149,3 +149,5 @@ void ShowTrayMenu(HWND window, HMENU menu);
 // Timestamp capture (capture.cpp).
 void CaptureTimestamp(HWND window);
 int CopyTextToClipboard(HWND owner, const char* text);
+// Adds one text in `format` to the clipboard the caller has opened and emptied.
+int PutClipboardText(UINT format, const char* text);

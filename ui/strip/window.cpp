@@ -117,6 +117,9 @@ void OnMenuCommand(HWND window, int id) {
     case IDM_ALL_ZONES:
       ShowZonesDialog(window);
       break;
+    case IDM_PLAN_MEETING:
+      ShowPlannerWindow(window);
+      break;
     case IDM_PREFERENCES:
       ShowPreferencesDialog(window);
       break;
