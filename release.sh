@@ -2,7 +2,7 @@
 # Cuts a release: checks the maker's key and addresses, builds the release in
 # a tree of its own, proves the result and only then writes DIR with the
 # installer, the portable zip of the program folder, the signed installer
-# information file and SHA256SUMS.
+# information file, SHA256SUMS, the download page and the winget manifest.
 #
 #   ./release.sh --key KEY.pem --site URL [--update-server URL] [--url URL]
 #                [--out DIR] [--publish ROOT] [--winget-id PUBLISHER.NAME]
