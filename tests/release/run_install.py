@@ -620,21 +620,23 @@ def check_release_listing(out, winget_id, url, sums):
                    "InstallerSha256": sums[os.path.basename(url)].upper()}]),
                 "the winget installer manifest")
     page = lb.read(os.path.join(out, "download.html")).decode()
-    for name, digest in sums.items():
+    for name in (os.path.basename(url), "horlix-%s-portable.zip" % VERSION, "SHA256SUMS"):
         size = format(os.path.getsize(os.path.join(out, name)), ",")
-        check(name == "horlixquicki-sig.txt" or re.search(
-            r"%s</a>.*?%s bytes.*?%s" % (re.escape(name), size, digest), page),
-            "the download page lists %s, its size and its sum" % name)
+        check(re.search(r"%s</a>.*?%s bytes.*?%s" % (re.escape(name), size, sums[name]), page),
+              "the download page lists %s, its size and its sum" % name)
 
 
 def check_authenticode(out, setup, zip_name, ca):
-    """The installer and the programs in the zip carry Authenticode
-    signatures that osslsigncode proves against the test's authority."""
+    """The installer, the programs in the zip and the uninstaller it installs
+    carry Authenticode signatures that osslsigncode proves against the test's
+    authority."""
     folder = lb.fresh_folder("release-zip")
     with zipfile.ZipFile(os.path.join(out, zip_name)) as z:
         z.extractall(folder)
+    check_equal(run_installer(os.path.join(out, setup), "/S"), 0, "the signed installer: exit code")
     for path in (os.path.join(out, setup), os.path.join(folder, "Horlix", "horlix.exe"),
-                 os.path.join(folder, "Horlix", "horlixupdater.exe")):
+                 os.path.join(folder, "Horlix", "horlixupdater.exe"),
+                 os.path.join(INSTALL_DIR, "uninstall.exe")):
         done = subprocess.run(["osslsigncode", "verify", "-CAfile", ca, "-in", path], capture_output=True,
                               check=False)
         check(done.returncode == 0 and b"Signature verification: ok" in done.stdout,
