@@ -102,7 +102,10 @@ def write_winget(folder, ident, version, url, sha256, site):
 
 
 def size_text(size):
-    return "%s bytes (%.1f MB)" % (format(size, ","), size / 1e6)
+    """As Windows' own dialogs show sizes: KB and MB of 1024."""
+    if size < 1024 * 1024:
+        return "%s bytes (%d KB)" % (format(size, ","), (size + 1023) // 1024)
+    return "%s bytes (%.1f MB)" % (format(size, ","), size / (1024 * 1024))
 
 
 def write_page(folder, version, url, signer, listed):
