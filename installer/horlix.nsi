@@ -1,7 +1,12 @@
 ; The Windows installer of Horlix, built on Linux with makensis (NSIS 3).
 ;
 ;   makensis -DVERSION=1.6.5.0 -DPROGRAM_DIR=<folder> -DOUTFILE=<setup.exe>
-;            -DICON=<horlix.ico> [-DWEB_SITE=http://...] horlix.nsi
+;            -DICON=<horlix.ico> [-DWEB_SITE=http://...] [-DSIGN_TOOL=codesign.sh]
+;            horlix.nsi
+;
+; SIGN_TOOL (release.sh --codesign): "SIGN_TOOL sign FILE" Authenticode-signs
+; the uninstaller as makensis writes it, before it is packed, and then the
+; installer itself.
 ;
 ; PROGRAM_DIR holds the program folder as it is installed: horlix.exe,
 ; horlixupdater.exe, horlixtz.ini, horlix.chm and horlix-alarm1.wav.
@@ -38,6 +43,11 @@ SetCompressor /SOLID lzma
 !endif
 !ifndef WEB_SITE
   !define WEB_SITE "http://horlix.example"
+!endif
+
+!ifdef SIGN_TOOL
+  !uninstfinalize '"${SIGN_TOOL}" sign "%1"' = 0
+  !finalize '"${SIGN_TOOL}" sign "%1"' = 0
 !endif
 
 !define PRODUCT "Horlix"

@@ -10,7 +10,7 @@
 packages=(cmake make g++ libgtest-dev googletest g++-mingw-w64-x86-64 mingw-w64-tools
           wine wine64 xvfb xauth x11-utils python3 openssl libssl-dev tzdata
           clang libclang-rt-14-dev
-          nsis fp-utils zlib1g-dev
+          nsis fp-utils zlib1g-dev osslsigncode python3-yaml
           apache2 apache2-utils python3-icalendar)
 
 export DEBIAN_FRONTEND=noninteractive

@@ -22,11 +22,13 @@ import atexit
 import fcntl
 import hashlib
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
+import zipfile
 
 SKIP = 77
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -526,12 +528,13 @@ def scenario_full_upgrade():
 
 # ---------------------------------------------------------------- release.sh
 
-def release_sh(tree, *args):
-    """Runs ./release.sh with its release trees in tree; (exit status, stderr)."""
+def release_sh(tree, *args, env=None):
+    """Runs ./release.sh with its release trees in tree (and env added to the
+    environment); (exit status, stderr)."""
     started = time.time()
     done = subprocess.run([os.path.join(SOURCE, "release.sh")] + list(args), capture_output=True,
-                          env=dict(os.environ, HORLIX_RELEASE_BUILD=tree), stdin=subprocess.DEVNULL,
-                          timeout=600, check=False)
+                          env=dict(os.environ, HORLIX_RELEASE_BUILD=tree, **(env or {})),
+                          stdin=subprocess.DEVNULL, timeout=600, check=False)
     err = done.stderr.decode("latin-1")
     log("  release.sh %s: exit status %d after %.1f s%s" % (
         " ".join(args), done.returncode, time.time() - started,
@@ -539,10 +542,118 @@ def release_sh(tree, *args):
     return done.returncode, err
 
 
+def code_signing_certificates(folder):
+    """A certificate authority (folder/ca.pem) and three certificates it
+    issued, each with its key in folder/NAME.pfx under the password in
+    folder/password.txt: good (for code signing), expired, server (for web
+    servers only)."""
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    path = lambda name: os.path.join(folder, name)  # noqa: E731
+    with open(path("ca.cnf"), "w") as f:
+        f.write("[ca]\ndefault_ca = test\n[test]\ndatabase = %s\nnew_certs_dir = %s\nserial = %s\n"
+                "default_md = sha256\npolicy = any\nunique_subject = no\n[any]\ncommonName = supplied\n"
+                "[good]\nextendedKeyUsage = codeSigning\n[expired]\nextendedKeyUsage = codeSigning\n"
+                "[server]\nextendedKeyUsage = serverAuth\n" % (path("index.txt"), folder, path("serial")))
+    open(path("index.txt"), "w").close()
+    with open(path("serial"), "w") as f:
+        f.write("01\n")
+    with open(path("password.txt"), "w") as f:
+        f.write("release check\n")
+    lb.openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out",
+               path("ca.pem"), "-subj", "/CN=Horlix Check CA", "-days", "2",
+               "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=keyCertSign")
+    for name, dates in (("good", ["-days", "2"]),
+                        ("expired", ["-startdate", "20200101000000Z", "-enddate", "20200201000000Z"]),
+                        ("server", ["-days", "2"])):
+        lb.openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", path(name + ".key"),
+                   "-out", path(name + ".csr"), "-subj", "/CN=Horlix Check " + name)
+        lb.openssl("ca", "-batch", "-config", path("ca.cnf"), "-cert", path("ca.pem"), "-keyfile",
+                   path("ca.key"), "-extensions", name, "-in", path(name + ".csr"),
+                   "-out", path(name + ".pem"), *dates)
+        lb.openssl("pkcs12", "-export", "-inkey", path(name + ".key"), "-in", path(name + ".pem"),
+                   "-certfile", path("ca.pem"), "-passout", "file:" + path("password.txt"),
+                   "-out", path(name + ".pfx"))
+    return path
+
+
+def without_osslsigncode(folder):
+    """A PATH of links to every program but osslsigncode."""
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for directory in ("/usr/bin", "/bin"):
+        for name in os.listdir(directory):
+            link = os.path.join(folder, name)
+            if name != "osslsigncode" and not os.path.lexists(link):
+                os.symlink(os.path.join(directory, name), link)
+    return folder
+
+
+# The fields the winget manifest schema (1.6.0) requires of each file.
+WINGET_REQUIRED = {
+    "version": ["PackageIdentifier", "PackageVersion", "DefaultLocale", "ManifestType", "ManifestVersion"],
+    "installer": ["PackageIdentifier", "PackageVersion", "Installers", "ManifestType", "ManifestVersion"],
+    "defaultLocale": ["PackageIdentifier", "PackageVersion", "PackageLocale", "Publisher", "PackageName",
+                      "License", "ShortDescription", "ManifestType", "ManifestVersion"],
+}
+
+
+def check_release_listing(out, winget_id, url, sums):
+    """The winget manifest (the schema's required fields, the installer's
+    address and sum) and the download page (each file's size and sum)."""
+    import yaml
+    folder = os.path.join(out, "winget")
+    manifests = {}
+    for name in sorted(os.listdir(folder)):
+        with open(os.path.join(folder, name)) as f:
+            manifest = yaml.safe_load(f)
+        manifests[manifest.get("ManifestType")] = manifest
+        missing = [k for k in WINGET_REQUIRED.get(manifest.get("ManifestType"), ["ManifestType"])
+                   if manifest.get(k) in (None, "")]
+        check(not missing, "winget/%s has the schema's required fields (missing: %s)" % (name, missing))
+        check_equal((manifest["PackageIdentifier"], manifest["PackageVersion"], manifest["ManifestVersion"]),
+                    (winget_id, VERSION, "1.6.0"), "winget/%s: identifier, version, manifest version" % name)
+    check_equal(sorted(manifests), sorted(WINGET_REQUIRED), "winget/ holds the three files")
+    installer = manifests["installer"]
+    check_equal((installer["InstallerType"], installer["Scope"], installer["MinimumOSVersion"],
+                 installer["InstallerSwitches"], installer["Installers"]),
+                ("nullsoft", "machine", "6.1.7601.0", {"Silent": "/S", "SilentWithProgress": "/S"},
+                 [{"Architecture": "x64", "InstallerUrl": url,
+                   "InstallerSha256": sums[os.path.basename(url)].upper()}]),
+                "the winget installer manifest")
+    page = lb.read(os.path.join(out, "download.html")).decode()
+    for name in (os.path.basename(url), "horlix-%s-portable.zip" % VERSION, "SHA256SUMS"):
+        size = format(os.path.getsize(os.path.join(out, name)), ",")
+        check(re.search(r"%s</a>.*?%s bytes.*?%s" % (re.escape(name), size, sums[name]), page),
+              "the download page lists %s, its size and its sum" % name)
+
+
+def check_authenticode(out, setup, zip_name, ca):
+    """The installer, the programs in the zip and the uninstaller it installs
+    carry Authenticode signatures that osslsigncode proves against the test's
+    authority."""
+    folder = lb.fresh_folder("release-zip")
+    with zipfile.ZipFile(os.path.join(out, zip_name)) as z:
+        z.extractall(folder)
+    check_equal(run_installer(os.path.join(out, setup), "/S"), 0, "the signed installer: exit code")
+    for path in (os.path.join(out, setup), os.path.join(folder, "Horlix", "horlix.exe"),
+                 os.path.join(folder, "Horlix", "horlixupdater.exe"),
+                 os.path.join(INSTALL_DIR, "uninstall.exe")):
+        done = subprocess.run(["osslsigncode", "verify", "-CAfile", ca, "-in", path], capture_output=True,
+                              check=False)
+        check(done.returncode == 0 and b"Signature verification: ok" in done.stdout,
+              "osslsigncode proves the signature of %s" % os.path.basename(path))
+    page = lb.read(os.path.join(out, "download.html")).decode()
+    check("Authenticode-signed by Horlix Check good" in page, "the download page names the signer")
+
+
 def scenario_release_script():
     """./release.sh refuses to run without a key and with the development key
     (under any name), writing nothing; with a key made here it builds a
-    release in a tree of its own, whose updater, run against the release's
+    release in a tree of its own, Authenticode-signed with a certificate made
+    here (refusing a wrong password, an expired certificate, one not for code
+    signing, a missing osslsigncode), with its winget manifest and download
+    page, whose updater, run against the release's
     own web site, takes a newer release signed with that key and refuses
     the same release signed with the development key. The site's name is
     made up; the updater reaches it through a proxy on loopback (the test
@@ -576,6 +687,8 @@ def scenario_release_script():
     lb.openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256", "-out", bad["ec"])
     lb.openssl("genpkey", "-algorithm", "RSA", "-pkeyopt", "rsa_keygen_bits:1024",
                "-pkeyopt", "rsa_keygen_pubexp:3", "-out", bad["exponent3"])
+    cert = code_signing_certificates(os.path.join(WORK, "codesign"))
+    signing = ["--key", key, "--site", site, "--codesign-pass", cert("password.txt"), "--codesign"]
     refused_tree = os.path.join(WORK, "release-refused")
     out = os.path.join(WORK, "release-dist")
     for path in (refused_tree, out):
@@ -619,8 +732,18 @@ def scenario_release_script():
             ("a documentation address", ["--key", key, "--site", "http://192.0.2.7"], 1,
              "example address"),
             ("a loopback update server", ["--key", key, "--site", site,
-                                          "--update-server", "http://127.0.0.1:8080"], 1, "loopback")):
-        code, err = release_sh(refused_tree, *args, "--out", out)
+                                          "--update-server", "http://127.0.0.1:8080"], 1, "loopback"),
+            ("a winget identifier without a dot", ["--key", key, "--site", site, "--winget-id", "Horlix"],
+             1, "PUBLISHER.NAME"),
+            ("a wrong certificate password", signing[:4] + ["--codesign-pass", key, "--codesign",
+                                                             cert("good.pfx")], 1, "password"),
+            ("an expired certificate", signing + [cert("expired.pfx")], 1, "has expired"),
+            ("a certificate not for code signing", signing + [cert("server.pfx")], 1,
+             "not for code signing"),
+            ("no osslsigncode", signing + [cert("good.pfx"), {"PATH": without_osslsigncode(
+                os.path.join(WORK, "no-osslsigncode"))}], 1, "osslsigncode is not installed")):
+        env = args.pop() if isinstance(args[-1], dict) else None
+        code, err = release_sh(refused_tree, *args, "--out", out, env=env)
         check_equal(code, status, "release.sh with %s: exit status" % what)
         check(says in err, "with %s it says why: %r" % (what, err.strip()))
         check(len(err.strip().splitlines()) == (2 if "warning" in says else 1),
@@ -632,18 +755,28 @@ def scenario_release_script():
     before = [os.stat(p).st_mtime_ns for p in dev_tree]
     tree = os.path.join(WORK, "release-build")
     root = lb.fresh_folder("release-site")
-    code, _ = release_sh(tree, "--key", key, "--site", site, "--out", out, "--publish", root)
-    check_equal(code, 0, "release.sh with a key made here: exit status")
+    winget_id = "Horlix-Check.Horlix"
+    code, _ = release_sh(tree, "--key", key, "--site", site, "--out", out, "--publish", root,
+                         "--winget-id", winget_id, "--codesign", cert("good.pfx"),
+                         "--codesign-ca", cert("ca.pem"), env={"HORLIX_CODESIGN_PASSWORD": "release check"})
+    check_equal(code, 0, "release.sh with a key and a certificate made here: exit status")
     check_equal([os.stat(p).st_mtime_ns for p in dev_tree], before,
                 "the development Windows tree was neither configured nor built again")
     setup = "horlix-%s-setup.exe" % VERSION
+    zip_name = "horlix-%s-portable.zip" % VERSION
     names = sorted(os.listdir(out))
-    check_equal(names, sorted(["SHA256SUMS", setup, "horlix-%s-portable.zip" % VERSION,
-                               "horlixquicki-sig.txt"]), "the release's files")
+    check_equal(names, sorted(["SHA256SUMS", setup, zip_name, "horlixquicki-sig.txt", "download.html",
+                               "winget"]), "the release's files")
+    sums = {n: hashlib.sha256(lb.read(os.path.join(out, n))).hexdigest()
+            for n in (setup, zip_name, "horlixquicki-sig.txt", "SHA256SUMS")}
     with open(os.path.join(out, "SHA256SUMS")) as f:
-        sums = sorted(f.read().split("\n")[:-1])
-    check_equal(sums, sorted("%s  %s" % (hashlib.sha256(lb.read(os.path.join(out, n))).hexdigest(), n)
-                             for n in names if n != "SHA256SUMS"), "SHA256SUMS")
+        check_equal(sorted(f.read().split("\n")[:-1]),
+                    sorted("%s  %s" % (s, n) for n, s in sums.items() if n != "SHA256SUMS"), "SHA256SUMS")
+    check_release_listing(out, winget_id, site + "/horlix/" + setup, sums)
+    check_authenticode(out, setup, zip_name, cert("ca.pem"))
+    for name in (zip_name, "SHA256SUMS", "download.html"):
+        check(lb.read(os.path.join(root, "horlix", name)) == lb.read(os.path.join(out, name)),
+              "the site's horlix/%s is the release's" % name)
 
     # Its About box shows the maker's notice, the development tree's says what it is.
     notice = b"This is a development build"
