@@ -82,7 +82,9 @@ void CheckForUpdates(bool manual, ProgressList* list) {
   uint32_t count = kReplyBytes;
   const int32_t code = FetchUrl(reply, &count, query);
   if (code != 0) {
-    ProgressAddFormat(list, "ERROR: Failed to connect with web site: code %d.", code);
+    char note[96];
+    ProgressAddFormat(list, "ERROR: Failed to connect with web site: code %d%s.", code,
+                      FetchProblemNote(code, note, sizeof note));
     return;
   }
   reply[count <= kReplyBytes ? count : kReplyBytes] = '\0';

@@ -5,11 +5,14 @@
 #include <wininet.h>
 
 #include "updater/fetch.h"
+#include "updater/secure_connection_win.h"
 
 int32_t FetchUrl(unsigned char* buffer, uint32_t* count, const char* url, const char* agent) {
   HINTERNET root = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (root == nullptr) return static_cast<int32_t>(GetLastError());
-  HINTERNET request = InternetOpenUrlA(root, url, nullptr, 0, 0, 0);
+  AskForCurrentTls(root);
+  const DWORD flags = SecureRequestFlags(url);
+  HINTERNET request = InternetOpenUrlA(root, url, nullptr, 0, flags, 0);
   if (request == nullptr) {
     const DWORD code = GetLastError();
     InternetCloseHandle(root);

@@ -597,7 +597,8 @@ def scenario_release_script():
     setup = "horlix-%s-setup.exe" % VERSION
     names = sorted(os.listdir(out))
     check_equal(names, sorted(["SHA256SUMS", setup, "horlix-%s-portable.zip" % VERSION,
-                               "horlixquicki-sig.txt"]), "the release's files")
+                               "horlixquicki-sig.txt", "horlixtz.ini", "horlixtz-sig.txt"]),
+                "the release's files")
     with open(os.path.join(out, "SHA256SUMS")) as f:
         sums = sorted(f.read().split("\n")[:-1])
     check_equal(sums, sorted("%s  %s" % (hashlib.sha256(lb.read(os.path.join(out, n))).hexdigest(), n)

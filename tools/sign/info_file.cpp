@@ -7,6 +7,7 @@
 #include "bignum/block_digest.h"
 #include "bignum/kalbrum.h"
 #include "bignum/signature.h"
+#include "update/zone_signature.h"
 
 namespace {
 
@@ -127,6 +128,40 @@ int32_t MakeInfoFile(char *out, size_t outSize, const SignKey *key, uint32_t ver
         return -1;
     }
     total += signedLen;
+    if (size_t(total) >= outSize) {
+        SetError(err, errSize, "output buffer too small");
+        return -1;
+    }
+    std::memcpy(out, text, size_t(total) + 1);
+    return total;
+}
+
+int32_t MakeZoneSignatureFile(char *out, size_t outSize, const SignKey *key, const char *date,
+                              const unsigned char *file, uint32_t fileSize, char *err, size_t errSize) {
+    SetError(err, errSize, "");
+    if (outSize) out[0] = 0;
+    if (date[0] == 0 || std::strpbrk(date, ";#\r\n") != nullptr) {
+        SetError(err, errSize, "the zone data file has no usable Date in section Version");
+        return -1;
+    }
+    if (fileSize == 0 || fileSize > 0x7FFFFFFFu) {
+        SetError(err, errSize, "the zone data file must hold 1 to 2147483647 bytes");
+        return -1;
+    }
+    char text[kZoneSignatureMax + 1];
+    const int signedLen = ZoneSignedText(date, file, fileSize, text, sizeof text);
+    if (signedLen < 0 || size_t(signedLen) >= 128) {
+        SetError(err, errSize, "the zone data file's Date is too long");
+        return -1;
+    }
+    unsigned char textDigest[16];
+    BlockDigest(textDigest, reinterpret_cast<const unsigned char *>(text), uint32_t(signedLen));
+    char sigHex[257];
+    if (SignDigest(key, textDigest, sigHex) != 0) {
+        SetError(err, errSize, "the signature does not verify under the key's own modulus (damaged key?)");
+        return -1;
+    }
+    const int total = signedLen + std::snprintf(text + signedLen, sizeof text - size_t(signedLen), "#sig=%s\n", sigHex);
     if (size_t(total) >= outSize) {
         SetError(err, errSize, "output buffer too small");
         return -1;
