@@ -194,7 +194,8 @@ programs="$tree/windows"
 stage="$tree/dist"
 rm -rf "$stage"
 tools/make_dist.sh "$programs" "$tree/native" "$stage" "$url" "$key"
-(cd "$stage" && sha256sum -- * > SHA256SUMS)
+(cd "$stage" && sha256sum -- "horlix-$version-setup.exe" "horlix-$version-portable.zip" \
+    horlixquicki-sig.txt > SHA256SUMS)
 write_listing
 
 # The proof: the shipped updater trusts exactly this key, and the info file

@@ -3,6 +3,7 @@
 Everything is answered from a release folder that tools/horlix-publish fills:
 
     ROOT/src/horlixtz.ini                  the current zone data file
+    ROOT/src/horlixtz-sig.txt              the maker's signature of it
     ROOT/horlix/upd/horlixquicki-sig.txt   the signed installer information file
     ROOT/horlix/index.html                 the program's page (/horlix/)
     ROOT/horlix/download.html              the download page
@@ -53,6 +54,7 @@ from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 CGI_PATH = "/cgi-bin/horlix-update.cgi"
 ZONE_FILE = "src/horlixtz.ini"
+ZONE_SIGNATURE_FILE = "src/horlixtz-sig.txt"
 INFO_FILE = "horlix/upd/horlixquicki-sig.txt"
 PAGE_FILES = ("horlix/index.html", "horlix/download.html")
 # ASCII digits only, and nothing after the Z (not even a newline, which "$"
@@ -376,9 +378,10 @@ class SiteProcess:
     """server/horlix-site (Apache httpd) serving root in the background, in
     the place of a ServerThread: with SiteProcess(root) as server: ... It has
     .port, .url and .log_lines (the request log, kept after it stopped).
+    tls=(CERT, KEY) serves HTTPS.
     Raises OSError(EADDRINUSE) when the port is taken."""
 
-    def __init__(self, root, port=0, bind="127.0.0.1", cgi=None):
+    def __init__(self, root, port=0, bind="127.0.0.1", cgi=None, tls=None):
         self.server = self
         self.logs = tempfile.mkdtemp(prefix="horlix-site-logs-")
         self._lines = None
@@ -386,11 +389,13 @@ class SiteProcess:
                    "--root", root, "--port", str(port), "--bind", bind, "--log", self.logs]
         if cgi:
             command += ["--cgi", cgi]
+        if tls:
+            command += ["--tls-cert", tls[0], "--tls-key", tls[1]]
         with open(os.path.join(self.logs, "site.err"), "wb") as err:
             self.proc = subprocess.Popen(command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                          stderr=err, text=True)
         first = self.proc.stdout.readline()
-        m = re.search(r" at (http://\S+):(\d+)/ \(port \d+\)$", first)
+        m = re.search(r" at (https?://\S+):(\d+)/ \(port \d+\)", first)
         if m is None:
             self.proc.wait(timeout=30)
             with open(os.path.join(self.logs, "site.err")) as f:

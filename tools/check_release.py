@@ -72,8 +72,8 @@ WARNINGS = []
 
 def form_problem(what, url, path_allowed):
     form = "%s must be %s, without a query or fragment: %r" % (
-        what, "http://HOST[:PORT]/PATH" if path_allowed else
-        "http://HOST[:PORT] without a path or final slash", url)
+        what, "http(s)://HOST[:PORT]/PATH" if path_allowed else
+        "http(s)://HOST[:PORT] without a path or final slash", url)
     if "?" in url or "#" in url:
         return form
     if not PLAIN_URL.match(url):
@@ -132,7 +132,8 @@ def address_problem(what, url, path_allowed):
 def installer_problem(url):
     """Why tools/horlix-publish cannot keep the installer of url, or None."""
     import horlix_update_server as srv
-    reserved = {srv.CGI_PATH.lstrip("/"), srv.ZONE_FILE, srv.INFO_FILE} | set(srv.PAGE_FILES)
+    reserved = ({srv.CGI_PATH.lstrip("/"), srv.ZONE_FILE, srv.ZONE_SIGNATURE_FILE, srv.INFO_FILE} |
+                set(srv.PAGE_FILES))
     relative = urllib.parse.unquote(urllib.parse.urlsplit(url).path).lstrip("/")
     segments = relative.split("/")
     if not relative or relative.endswith("/") or any(s in ("", ".", "..") for s in segments):

@@ -4,6 +4,9 @@
 #   OUT/horlix-VERSION-portable.zip  the program folder Horlix/ as a zip
 #   OUT/horlixquicki-sig.txt         the signed installer information file
 #                                    that horlixupdater fetches
+#   OUT/horlixtz.ini                 the zone data file the program folder ships
+#   OUT/horlixtz-sig.txt             its signature, which horlix checks before
+#                                    it installs a zone data file from /src/
 # Usage: make_dist.sh WINDOWS_BUILD NATIVE_BUILD OUT INSTALLER_URL KEY.pem
 set -euo pipefail
 if [ $# -ne 5 ]; then
@@ -38,5 +41,8 @@ rm -f "$zip"
 (cd "$win/program" && python3 -m zipfile -c "$(realpath -m "$zip")" Horlix)
 "$sign" "$key" "$number" "$url" "$out/$(basename "$setup")" > "$out/horlixquicki-sig.txt.new"
 mv "$out/horlixquicki-sig.txt.new" "$out/horlixquicki-sig.txt"
+cp "$win/program/Horlix/horlixtz.ini" "$out/horlixtz.ini"
+"$sign" --zone "$key" "$out/horlixtz.ini" > "$out/horlixtz-sig.txt.new"
+mv "$out/horlixtz-sig.txt.new" "$out/horlixtz-sig.txt"
 echo "make_dist: version $version ($number) in $out:"
 ls -l "$out"

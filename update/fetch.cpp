@@ -1,6 +1,9 @@
 #include "update/fetch.h"
 
+#include <cstdio>
+
 #include "update/http.h"
+#include "updater/secure_connection.h"
 
 int32_t FetchUrl(unsigned char* buffer, uint32_t* count, const char* url) {
   const uint32_t wanted = *count;
@@ -27,4 +30,10 @@ int32_t FetchUrl(unsigned char* buffer, uint32_t* count, const char* url) {
   HttpCloseHandle(request);
   HttpCloseHandle(session);
   return code;
+}
+
+const char* FetchProblemNote(int32_t code, char* out, size_t size) {
+  const char* problem = SecureConnectionProblem(code);
+  std::snprintf(out, size, problem != nullptr ? " (%s)" : "%s", problem != nullptr ? problem : "");
+  return out;
 }

@@ -1,12 +1,15 @@
-// WinINet with the system's proxy configuration.
+// WinINet with the system's proxy configuration; HTTPS as both programs
+// ask for it (updater/secure_connection_win.h).
 #include <windows.h>
 #include <wininet.h>
 
 #include "update/http.h"
+#include "updater/secure_connection_win.h"
 
 int32_t PlatformHttpOpenSession(const char* agent, HttpHandle* session) {
   HINTERNET root = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (root == nullptr) return static_cast<int32_t>(GetLastError());
+  AskForCurrentTls(root);
   *session = root;
   return 0;
 }
@@ -17,7 +20,8 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_CACH
                                 INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_UI;
 
 int32_t PlatformHttpOpenRequest(HttpHandle session, const char* url, HttpHandle* request) {
-  HINTERNET r = InternetOpenUrlA(static_cast<HINTERNET>(session), url, nullptr, 0, kRequestFlags, 0);
+  const DWORD flags = kRequestFlags | SecureRequestFlags(url);
+  HINTERNET r = InternetOpenUrlA(static_cast<HINTERNET>(session), url, nullptr, 0, flags, 0);
   if (r == nullptr) return static_cast<int32_t>(GetLastError());
   *request = r;
   return 0;

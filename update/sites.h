@@ -7,6 +7,8 @@
 
 constexpr const char* kUpdateCgiPath = "/cgi-bin/horlix-update.cgi";
 constexpr const char* kZoneFileWebPath = "/src/horlixtz.ini";
+// The maker's signature of the zone data file (zone_signature.h).
+constexpr const char* kZoneSignatureWebPath = "/src/horlixtz-sig.txt";
 constexpr const char* kDownloadWebPath = "/horlix/download.html";
 // The program's own page, opened from the About box and written into settings files.
 constexpr const char* kProgramPagePath = "/horlix/";

@@ -93,7 +93,9 @@ void CheckForUpdates(bool manual, ProgressList* list) {
   const int32_t code = FetchUrl(reply, &count, query);
   char failure[kProgressLineChars + 1];
   if (code != 0) {
-    std::snprintf(failure, sizeof failure, "ERROR: Failed to connect with web site: code %d.", code);
+    char note[96];
+    std::snprintf(failure, sizeof failure, "ERROR: Failed to connect with web site: code %d%s.", code,
+                  FetchProblemNote(code, note, sizeof note));
     CheckFailed(list, failure);
     return;
   }

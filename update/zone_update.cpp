@@ -7,6 +7,7 @@
 
 #include "clocks/clock_list.h"
 #include "clocks/desktop.h"
+#include "clocks/profile.h"
 #include "clocks/zone_file.h"
 #include "tz/fatal.h"
 #include "tz/wall_clock.h"
@@ -14,6 +15,7 @@
 #include "update/file_ops.h"
 #include "update/replies.h"
 #include "update/sites.h"
+#include "update/zone_signature.h"
 
 namespace {
 
@@ -39,6 +41,12 @@ const char* Fail(ProgressList* list, unsigned char* download, const char* format
   ProgressAdd(list, gFailure);
   std::free(download);
   return gFailure;
+}
+
+const char* FailToConnect(ProgressList* list, unsigned char* download, int32_t code) {
+  char note[96];
+  return Fail(list, download, "ERROR: Failed to connect with web site: error %d%s. Update aborted.",
+              static_cast<int>(code), FetchProblemNote(code, note, sizeof note));
 }
 
 }  // namespace
@@ -87,8 +95,7 @@ const char* UpdateZoneFile(ProgressList* list) {
   int32_t code = FetchUrl(reply, &count, query);
   if (code != 0) {
     std::free(reply);
-    return Fail(list, nullptr, "ERROR: Failed to connect with web site: error %d. Update aborted.",
-                code);
+    return FailToConnect(list, nullptr, code);
   }
   reply[count <= kInfoReplyBytes ? count : kInfoReplyBytes] = '\0';
   uint32_t crc = 0;
@@ -108,12 +115,20 @@ const char* UpdateZoneFile(ProgressList* list) {
   count = size;
   code = FetchUrl(download, &count, address);
   if (code != 0) {
-    return Fail(list, download,
-                "ERROR: Failed to connect with web site: error %d. Update aborted.", code);
+    return FailToConnect(list, download, code);
   }
   if (count != size) {
     return Fail(list, download,
                 "ERROR: Failed to receive valid file from web site. Update aborted.");
+  }
+  // The maker's signature, published beside the file; read one byte past the
+  // limit so that an overlong one shows.
+  char signature[kZoneSignatureMax + 2];
+  uint32_t signatureCount = kZoneSignatureMax + 1;
+  UpdateWebAddress(kZoneSignatureWebPath, address, sizeof address);
+  code = FetchUrl(reinterpret_cast<unsigned char*>(signature), &signatureCount, address);
+  if (code != 0) {
+    return FailToConnect(list, download, code);
   }
 
   char tempFolder[kPathChars];
@@ -136,6 +151,14 @@ const char* UpdateZoneFile(ProgressList* list) {
   const uint32_t written = Crc32File(tempFile);
   ProgressAdd(list, "...done.");
   if (written != crc) return Fail(list, download, "ERROR: File checksum error. Update aborted.");
+  // The date is read as the update check will read it from the installed copy.
+  char date[32];
+  ProfileString(tempFile, "Version", "Date", "", date, sizeof date);
+  if (CheckZoneSignature(signature, signatureCount, date, download, size) != 0) {
+    FileDelete(tempFile);
+    return Fail(list, download,
+                "ERROR: The zone data file is not signed by the maker. Update aborted.");
+  }
 
   if (GetAppDataFolder() != 0) {
     return Fail(list, download, "ERROR: Failed to find APPDATA folder. Update aborted.");

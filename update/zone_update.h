@@ -1,7 +1,7 @@
 // Installing a newer zone data file: ask the update server for its CRC-32
-// and size, download it from the maker's web site, check it, back up the
-// current copy and put the new one into the application-data folder's
-// "Horlix", where the next start finds it.
+// and size, download it and the maker's signature of it from the maker's web
+// site, check both, back up the current copy and put the new one into the
+// application-data folder's "Horlix", where the next start finds it.
 #pragma once
 
 #include <cstddef>

@@ -5,6 +5,7 @@
 #include <wininet.h>
 
 #include "updater/fetch.h"
+#include "updater/secure_connection_win.h"
 
 // No cookie goes out, and no cache (WinINet's own or a proxy's) keeps an
 // answer or answers in the server's place.
@@ -14,7 +15,9 @@ constexpr DWORD kRequestFlags = INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_CACH
 int32_t FetchUrl(unsigned char* buffer, uint32_t* count, const char* url, const char* agent) {
   HINTERNET root = InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   if (root == nullptr) return static_cast<int32_t>(GetLastError());
-  HINTERNET request = InternetOpenUrlA(root, url, nullptr, 0, kRequestFlags, 0);
+  AskForCurrentTls(root);
+  const DWORD flags = kRequestFlags | SecureRequestFlags(url);
+  HINTERNET request = InternetOpenUrlA(root, url, nullptr, 0, flags, 0);
   if (request == nullptr) {
     const DWORD code = GetLastError();
     InternetCloseHandle(root);

@@ -6,6 +6,7 @@
 #include "bignum/block_digest.h"
 #include "bignum/signature.h"
 #include "updater/info_file.h"
+#include "updater/secure_connection.h"
 
 namespace {
 
@@ -35,6 +36,9 @@ void PrintSystemError(const UpdaterPlatform& p, int32_t code) {
   char text[512];
   text[0] = '\0';
   p.errorText(code, text, sizeof text);
+  // Not every system has texts for WinINet's certificate errors.
+  const char* problem = SecureConnectionProblem(code);
+  if (text[0] == '\0' && problem != nullptr) std::snprintf(text, sizeof text, "%s", problem);
   const size_t size = std::strlen(text) + 40;
   char* line = static_cast<char*>(Allocate(p, size));
   if (line == nullptr) return;

@@ -5,7 +5,8 @@ on loopback.
 Usage: horlix_update_e2e.py SCENARIO    (--list names them)
 
 The program is the loopback build (horlix-loopback.exe: the shipped sources,
-the update server and web site http://127.0.0.1:PORT), laid out as horlix.exe
+the update server and web site http://127.0.0.1:PORT; for the *_https
+scenarios horlix-loopback-tls.exe and https://localhost:PORT), laid out as horlix.exe
 in the end-to-end suite's program folder, and driven by horlix-driver.exe
 through the suite's helpers (tests/e2e/e2e.py: its prefix, its display,
 its lock). The server runs in this process on the loopback port.
@@ -244,12 +245,17 @@ class ZoneReplies(Replies, lb.SetsCookies):
 
     tzinfo_body = None
     zone_body = None
+    signature_body = None  # b"" answers 404
 
     def route(self, path, query):
         if path == CGI and "req=tzinfo" in query and ZoneReplies.tzinfo_body is not None:
             return 200, ZoneReplies.tzinfo_body, "text/plain"
         if path == "/src/horlixtz.ini" and ZoneReplies.zone_body is not None:
             return 200, ZoneReplies.zone_body, "text/plain"
+        if path == "/src/horlixtz-sig.txt" and ZoneReplies.signature_body is not None:
+            if not ZoneReplies.signature_body:
+                return 404, b"Not Found", "text/plain"
+            return 200, ZoneReplies.signature_body, "text/plain"
         return super().route(path, query)
 
 
@@ -270,10 +276,11 @@ def install_and_restart(server, expected, old_pid, old_process=None):
     windows = [w for w in e2e.words(e2e.drive("windows", "all"), "top") if w[3] == "HORLIX"]
     e2e.check_equal([w[1] for w in windows], [new_pid], "one strip left, of the new instance")
     requests = [line for line in server.log_lines if "\"GET " in line]
-    e2e.check(len(requests) == 2 and ("GET %s?req=tzinfo\" 200" % CGI) in requests[0] and
+    e2e.check(len(requests) == 3 and ("GET %s?req=tzinfo\" 200" % CGI) in requests[0] and
               "\"Horlix\"" in requests[0] and
-              ("GET /src/horlixtz.ini\" 200 %d \"Horlix\"" % len(expected)) in requests[1],
-              "the file information, then the file, asked by \"Horlix\": %r" % requests)
+              ("GET /src/horlixtz.ini\" 200 %d \"Horlix\"" % len(expected)) in requests[1] and
+              "GET /src/horlixtz-sig.txt\" 200" in requests[2],
+              "the file information, the file, its signature, asked by \"Horlix\": %r" % requests)
     installed = os.path.join(e2e.appdata_folder(), "horlixtz.ini")
     e2e.check(lb.read(installed) == expected, "the new file is installed in %s" % installed)
     e2e.check_equal(main_values().get("UpdateStatus"), 0, "UpdateStatus after the installation")
@@ -300,7 +307,7 @@ def scenario_zone_update():
     for name, data in (("first", first), ("second", second)):
         paths[name] = os.path.join(lb.WORK, "zones-%s.ini" % name)
         lb.write(paths[name], data)
-    lb.publish(root, "--zone-file", paths["first"])
+    lb.publish(root, "--zone-file", paths["first"], "--key", lb.DEV_KEY)
     clean_data_folder()
     del lb.SetsCookies.cookies[:]
     with lb.PortLock(port) as lock:
@@ -332,7 +339,7 @@ def scenario_zone_update():
                             "the checksum shown is zlib's CRC-32 of the file")
             e2e.check_equal(shown["size"], str(len(first)), "the size shown")
 
-            lb.publish(root, "--zone-file", paths["second"])
+            lb.publish(root, "--zone-file", paths["second"], "--key", lb.DEV_KEY)
             del server.log_lines[:]
             check_once("Update check is complete.")
             e2e.check(any("zd=2099-01-01T00:00Z" in line for line in server.log_lines),
@@ -369,21 +376,33 @@ def scenario_zone_update_failures():
     current = zone_variant(b"2098-01-01T00:00Z", b"TKC-4")
     newer_path = os.path.join(lb.WORK, "zones-newer.ini")
     lb.write(newer_path, newer)
-    lb.publish(root, "--zone-file", newer_path)
+    lb.publish(root, "--zone-file", newer_path, "--key", lb.DEV_KEY)
     clean_data_folder()
     lb.write(os.path.join(e2e.appdata_folder(), "horlixtz.ini"), current)
     crc = zlib.crc32(newer)
+    other_key = os.path.join(lb.WORK, "other-key.pem")
+    lb.openssl("genrsa", "-out", other_key, "1024")
+    signature = lb.zone_signature(newer)
+    unsigned = "ERROR: The zone data file is not signed by the maker. Update aborted."
     cases = [
-        ("size 0", "crc=%x;size=0;" % crc, None,
+        ("size 0", "crc=%x;size=0;" % crc, None, None,
          "ERROR: Received invalid value from web site. Update aborted."),
-        ("no size", "crc=%x;" % crc, None,
+        ("no size", "crc=%x;" % crc, None, None,
          "ERROR: Received invalid value from web site. Update aborted."),
-        ("a short download", None, newer[:-100],
+        ("a short download", None, newer[:-100], None,
          "ERROR: Failed to receive valid file from web site. Update aborted."),
-        ("a CRC-32 mismatch", "crc=%x;size=%u;" % (crc ^ 0x80, len(newer)), None,
+        ("a CRC-32 mismatch", "crc=%x;size=%u;" % (crc ^ 0x80, len(newer)), None, None,
          "ERROR: File checksum error. Update aborted."),
-        ("a file that differs from the announced CRC-32", None, newer[:-1] + b"X",
+        ("a file that differs from the announced CRC-32", None, newer[:-1] + b"X", None,
          "ERROR: File checksum error. Update aborted."),
+        ("a signature for another file", None, None, lb.zone_signature(current), unsigned),
+        ("a signature for another date", None, None,
+         lb.zone_signature(newer, date="2099-03-02T00:00Z"), unsigned),
+        ("a truncated signature", None, None, signature[:-20], unsigned),
+        ("an overlong signature", None, None, signature + b"0" * 1024, unsigned),
+        ("no signature (404)", None, None, b"", unsigned),
+        # As the development key is to a release build: not the built-in one.
+        ("a signature by another key", None, None, lb.zone_signature(newer, other_key), unsigned),
     ]
     with lb.PortLock(port) as lock:
         with lock.serve(root, handler=ZoneReplies) as server:
@@ -395,9 +414,10 @@ def scenario_zone_update_failures():
             open_update_dialog()
             check_once("Update check is complete.")
             e2e.check_equal(main_values().get("UpdateStatus"), 1, "status 1")
-            for what, tzinfo, body, message in cases:
+            for what, tzinfo, body, signature_body, message in cases:
                 ZoneReplies.tzinfo_body = tzinfo.encode() if tzinfo is not None else None
                 ZoneReplies.zone_body = body
+                ZoneReplies.signature_body = signature_body
                 e2e.drive("click", CAPTION, control("IDC_UPDATE_INSTALL"))
                 lines = e2e.drive("answer", "HORLIX", "OK", 60, timeout=90)
                 e2e.check_equal(e2e.text_of(lines, "text"), message, what + ": the box")
@@ -408,7 +428,7 @@ def scenario_zone_update_failures():
                           what + ": the current file is kept")
                 e2e.check(p.running(), what + ": the program goes on")
                 e2e.check_equal(main_values().get("UpdateStatus"), 1, what + ": UpdateStatus kept")
-            ZoneReplies.tzinfo_body = ZoneReplies.zone_body = None
+            ZoneReplies.tzinfo_body = ZoneReplies.zone_body = ZoneReplies.signature_body = None
         lock.wait_free()
         e2e.drive("click", CAPTION, control("IDC_UPDATE_INSTALL"))
         lines = e2e.drive("answer", "HORLIX", "OK", 60, timeout=90)
@@ -445,6 +465,40 @@ def scenario_zone_update_failures():
             e2e.check(p.running(), "the program goes on")
             e2e.drive("post-command", 100, "--", "wait-gone", 20)
         os.remove(blocker)
+
+
+def scenario_update_https():
+    """The HTTPS build (https://localhost:PORT) with the scenario's own test
+    authority trusted in the prefix: the update check and the installation of
+    a signed zone data file over HTTPS; then a certificate for another name
+    is refused with the error named."""
+    _, port = lb.loopback_site()
+    pki = lb.make_pki()
+    lb.trust_pki(e2e.ENV, pki)
+    root = lb.fresh_folder("release-https")
+    newer = zone_variant(b"2099-04-01T00:00Z", b"TKA-5")
+    path = os.path.join(lb.WORK, "zones-https.ini")
+    lb.write(path, newer)
+    lb.publish(root, "--zone-file", path, "--key", lb.DEV_KEY)
+    clean_data_folder()
+    with lb.PortLock(port) as lock:
+        with lock.serve(root, handler=ZoneReplies, tls=pki["good"]) as server:
+            e2e.seed_clocks([TOKYO], [(".", "TimeStampFmt", "dword", 3),
+                                      (".", "UpdateStatus", "dword", 0)])
+            p = e2e.start()
+            pid = strip_pid()
+            open_update_dialog()
+            check_once("Update check is complete.")
+            e2e.check_equal(main_values().get("UpdateStatus"), 1, "over HTTPS: status 1")
+            install_and_restart(server, newer, pid, p)
+            e2e.check_equal(tokyo_designator(), "+05:00", "the file installed over HTTPS is in use")
+        with lock.serve(root, handler=ZoneReplies, tls=pki["other"]):
+            open_update_dialog()
+            e2e.check_equal(check_once("ERROR: ")[-1],
+                            "ERROR: Failed to connect with web site: code 12038 (the site's "
+                            "certificate is for another name).", "a certificate for another name")
+            close_update_dialog()
+        e2e.drive("post-command", 100, "--", "wait-gone", 20)
 
 
 def windows_data_folder():
@@ -862,7 +916,7 @@ def scenario_remind_later():
 SCENARIOS = {"update_check": scenario_update_check, "zone_update": scenario_zone_update,
              "zone_update_failures": scenario_zone_update_failures, "upgrade": scenario_upgrade,
              "update_daily": scenario_update_daily, "web_links": scenario_web_links,
-             "remind_later": scenario_remind_later}
+             "remind_later": scenario_remind_later, "update_https": scenario_update_https}
 
 
 def main():
@@ -877,7 +931,9 @@ def main():
     except lb.Skip as e:
         print("skipped:", e)
         return lb.SKIP
-    loopback_horlix = os.path.join(lb.BIN, "horlix-loopback.exe")
+    # The HTTPS scenarios run the builds for https://localhost:PORT.
+    variant = "-tls" if sys.argv[1].endswith("_https") else ""
+    loopback_horlix = os.path.join(lb.BIN, "horlix-loopback%s.exe" % variant)
     if not os.path.isfile(loopback_horlix):
         print("skipped: %s has not been built" % loopback_horlix)
         return lb.SKIP
@@ -888,7 +944,7 @@ def main():
         # The loopback builds under the names horlix looks for.
         original_layout()
         lb.shutil.copy2(loopback_horlix, os.path.join(e2e.PROG, "horlix.exe"))
-        updater = os.path.join(lb.BIN, "horlixupdater-loopback.exe")
+        updater = os.path.join(lb.BIN, "horlixupdater-loopback%s.exe" % variant)
         if os.path.isfile(updater):
             lb.shutil.copy2(updater, os.path.join(e2e.PROG, "horlixupdater.exe"))
 

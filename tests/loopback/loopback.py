@@ -16,10 +16,12 @@ import os
 import re
 import shutil
 import socket
+import ssl
 import subprocess
 import sys
 import threading
 import time
+import warnings
 
 SKIP = 77
 SOURCE = os.environ.get("HORLIX_SOURCE_DIR") or os.path.dirname(os.path.dirname(
@@ -148,17 +150,21 @@ class PortLock:
         self.lock.close()
         return False
 
-    def serve(self, root, handler=srv.UpdateHandler):
+    def serve(self, root, handler=srv.UpdateHandler, tls=None):
         """A running server (srv.ServerThread) on the port for root; with
         HORLIX_LOOPBACK_SERVER=apache, Apache httpd (srv.SiteProcess) serves a
-        release that the plain handler would."""
+        release that the plain handler would. tls=(CERT, KEY) serves HTTPS
+        (TLS 1.2 and later), tls=(CERT, KEY, "TLSv1") offers TLS 1.0 only."""
         end = time.time() + self.seconds
         while True:
             try:
-                if APACHE and handler is srv.UpdateHandler:
-                    return srv.SiteProcess(root, self.port, cgi=os.environ.get("HORLIX_UPDATE_CGI"))
+                if APACHE and handler is srv.UpdateHandler and (tls is None or len(tls) == 2):
+                    return srv.SiteProcess(root, self.port, cgi=os.environ.get("HORLIX_UPDATE_CGI"),
+                                           tls=tls)
                 server = srv.make_server(root, self.port, handler=handler,
                                          log_file=None)
+                if tls is not None:
+                    server.socket = tls_context(*tls).wrap_socket(server.socket, server_side=True)
                 return srv.ServerThread(server)
             except OSError as e:
                 if e.errno != errno.EADDRINUSE or time.time() > end:
@@ -202,6 +208,80 @@ class SetsCookies(srv.UpdateHandler):
         super().end_headers()
 
 
+# ------------------------------------------------------------------ HTTPS
+
+def tls_site(port):
+    """The address of the HTTPS loopback builds (a name: the test certificate
+    names localhost)."""
+    return "https://localhost:%d" % port
+
+
+def tls_context(cert, key, only=None):
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    if only == "TLSv1":
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", DeprecationWarning)
+            context.set_ciphers("DEFAULT:@SECLEVEL=0")
+            context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1
+    return context
+
+
+def make_pki():
+    """A test certificate authority made here, and server certificates:
+    {"ca": DER file, "good": (cert, key) for localhost by the authority,
+    "other": for another name, "expired": for localhost but past its end,
+    "self": for localhost, signed by itself}."""
+    folder = fresh_folder("pki")
+
+    def path(name):
+        return os.path.join(folder, name)
+
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("ca.key"), "-out",
+            path("ca.pem"), "-days", "2", "-subj", "/CN=Horlix test authority", "-addext",
+            "basicConstraints=critical,CA:true", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("x509", "-in", path("ca.pem"), "-outform", "DER", "-out", path("ca.der"))
+    openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", path("server.key"), "-out",
+            path("server.csr"), "-subj", "/CN=localhost")
+    pki = {"ca": path("ca.der")}
+    for name, host, days in (("good", "localhost", "2"), ("other", "other.example", "2"),
+                             ("expired", "localhost", "-1")):
+        write(path(name + ".ext"), b"subjectAltName=DNS:%s\n" % host.encode())
+        openssl("x509", "-req", "-in", path("server.csr"), "-CA", path("ca.pem"), "-CAkey",
+                path("ca.key"), "-set_serial", str(len(pki)), "-days", days, "-extfile",
+                path(name + ".ext"), "-out", path(name + ".pem"))
+        pki[name] = (path(name + ".pem"), path("server.key"))
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", path("self.key"), "-out",
+            path("self.pem"), "-days", "2", "-subj", "/CN=localhost", "-addext",
+            "subjectAltName=DNS:localhost")
+    pki["self"] = (path("self.pem"), path("self.key"))
+    for name in os.listdir(folder):  # Apache's workers read them
+        os.chmod(path(name), 0o644)
+    return pki
+
+
+# The protocols the programs ask Windows for (TLS 1.2 and later). Wine 8
+# does not understand that option (12009), so the scenarios that check the
+# refusal of an older server turn the older ones off in the prefix's
+# Schannel settings, where Windows keeps the same choice for the machine.
+OLD_PROTOCOLS = ("SSL 3.0", "TLS 1.0", "TLS 1.1")
+
+
+def trust_pki(env, pki):
+    """Makes the test authority a trusted root of env's Wine prefix, and
+    turns the protocols before TLS 1.2 off there."""
+    tool = program_copy("horlix-add-root-ca.exe")
+    done = subprocess.run(["wine", tool, windows_path(pki["ca"])], env=env, capture_output=True,
+                          timeout=120)
+    if done.returncode != 0:
+        raise Failure("horlix-add-root-ca failed: %r" % done.stderr)
+    for protocol in OLD_PROTOCOLS:
+        key = ("HKLM\\System\\CurrentControlSet\\Control\\SecurityProviders\\SCHANNEL\\"
+               "Protocols\\%s\\Client" % protocol)
+        subprocess.run(["wine", "reg", "add", key, "/v", "Enabled", "/t", "REG_DWORD", "/d", "0",
+                        "/f"], env=env, capture_output=True, timeout=120, check=True)
+
+
 def fresh_folder(name):
     path = os.path.join(WORK, name)
     shutil.rmtree(path, ignore_errors=True)
@@ -228,6 +308,15 @@ def signed_info(signed_text, key=DEV_KEY):
     block = DIGEST_INFO + kbref.block_digest(signed_text)
     sig = openssl("pkeyutl", "-sign", "-inkey", key, data=block)
     return signed_text + b"#\nsig=" + sig.hex().encode() + b"\n"
+
+
+def zone_signature(data, key=DEV_KEY, date=None, size=None):
+    """The signature file of zone data (bytes), made with OpenSSL over the
+    block digest (the reference model); date and size may be made to lie."""
+    date = date or srv.zone_data_date(data)
+    signed = b"zd=%s;size=%d;dig=%s;" % (date.encode(), len(data) if size is None else size,
+                                         kbref.block_digest(data).hex().encode())
+    return signed_info(signed, key).replace(b"#\nsig=", b"#sig=")
 
 
 def write(path, data):

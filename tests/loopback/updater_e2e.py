@@ -5,7 +5,9 @@ loopback.
 Usage: updater_e2e.py CASE      (updater_e2e.py --list names them)
 
 The program is the loopback build (horlixupdater-loopback.exe: the shipped
-sources, the development key, the web site http://127.0.0.1:PORT). Each case
+sources, the development key, the web site http://127.0.0.1:PORT); the https
+cases run horlixupdater-loopback-tls.exe (https://localhost:PORT) against a
+certificate authority that the case makes and the prefix trusts. Each case
 publishes a release with tools/horlix-publish (or doctors one), serves it on
 the port, runs the updater with an output path whose old file must go, and
 checks standard output and standard error byte for byte (the program writes
@@ -54,6 +56,7 @@ class Run:
         self.installer = None
         self.installer_url = None
         self.handler = lb.srv.UpdateHandler
+        self.tls = None  # (CERT, KEY[, "TLSv1"]) to serve HTTPS
 
     def genuine(self, size=300000, version=None):
         """Publishes a signed release of a random installer, by default of
@@ -75,7 +78,7 @@ class Run:
         if args is None:
             args = [lb.windows_path(self.output)]
             lb.write(self.output, b"an old installer that must go")
-        running = self.lock.serve(self.root, self.handler) if server else None
+        running = self.lock.serve(self.root, self.handler, tls=self.tls) if server else None
         if running is not None:
             running.__enter__()
         try:
@@ -265,6 +268,38 @@ def case_server_down(run):
     lb.check(not os.path.exists(run.output), "no output file")
 
 
+def case_https(run):
+    """The HTTPS build against a site whose certificate the test authority
+    issued for localhost: the release is taken as over HTTP."""
+    run.genuine(size=200000 + 333)
+    rc, out, err, log = run.run(expect_key=False)
+    lb.check_equal((rc, out, err), (0, crlf(b"".join(STEPS)), b""), "the eight success pieces")
+    lb.check(lb.read(run.output) == run.installer, "output file equals the installer")
+    lb.check_equal([path for path, _, _ in log], [INFO_PATH, installer_path(run)],
+                   "the info file and the installer over HTTPS")
+
+
+def case_https_refused(run):
+    """A certificate for another name, an expired one, a self-signed one and a
+    server that offers only TLS 1.0: each refused before anything is read,
+    with the error's code and what it means."""
+    run.genuine()
+    for what, tls, code in (("another name", run.pki["other"], 12038),
+                            ("an expired certificate", run.pki["expired"], 12037),
+                            ("a self-signed certificate", run.pki["self"], 12045),
+                            ("TLS 1.0 only", run.pki["good"] + ("TLSv1",), 12157)):
+        lb.log(what)
+        run.tls = tls
+        rc, out, err, log = run.run()
+        lb.check_equal(out, crlf(b"Downloading installation info...") + PROMPT, "standard output")
+        # (Wine's TLS library may print its own complaint first.)
+        m = re.search(rb"\r\nFailed with error %d: .+\r\n" % code + re.escape(
+            cancelled(b"Failed to download installation info")) + rb"$", err, re.S)
+        lb.check(m is not None, "standard error names error %d: %r" % (code, err))
+        lb.check_equal((rc, log), (1, []), "exit code 1, nothing served")
+        lb.check(not os.path.exists(run.output), "no output file")
+
+
 CASES = {name[5:]: fn for name, fn in globals().items() if name.startswith("case_")}
 
 
@@ -279,8 +314,16 @@ def main():
     try:
         site, port = lb.loopback_site()
         with lb.PortLock(port) as lock:
-            lb.log("updater case %s against %s%s" % (name, site, " (Apache httpd)" if lb.APACHE else ""))
-            CASES[name](Run(lock, site))
+            if name.startswith("https"):
+                run = Run(lock, lb.tls_site(port), "horlixupdater-loopback-tls.exe")
+                run.pki = lb.make_pki()
+                lb.trust_pki(run.env, run.pki)
+                run.tls = run.pki["good"]
+            else:
+                run = Run(lock, site)
+            lb.log("updater case %s against %s%s" % (name, run.site,
+                                                     " (Apache httpd)" if lb.APACHE else ""))
+            CASES[name](run)
     except lb.Skip as e:
         lb.log("SKIPPED:", e)
         return lb.SKIP

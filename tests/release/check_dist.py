@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Runs tools/make_dist.sh on the built trees into a temporary folder and
 checks what it wrote: the installer as built, the portable zip holding
-exactly the program folder, and the signed information file, whose
-signature OpenSSL (as a black box) recovers with the development key.
+exactly the program folder, the signed information file and the signed
+zone data file, whose signatures OpenSSL (as a black box) recovers with the
+development key.
 
 Usage: check_dist.py SOURCE_DIR WINDOWS_BUILD NATIVE_BUILD
 Exit code 0 = passed, 1 = failed, 77 = not built or no openssl.
@@ -15,6 +16,13 @@ import subprocess
 import sys
 import tempfile
 import zipfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.realpath(__file__)))), "tests", "bignum"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(
+    os.path.realpath(__file__)))), "server"))
+import horlix_update_server as srv  # noqa: E402
+import kbref  # noqa: E402
 
 SKIP = 77
 URL = "http://updates.example/horlix/upd/horlix-test-setup.exe"
@@ -74,8 +82,9 @@ def main():
             print(done.stdout.decode("latin-1"), done.stderr.decode("latin-1"))
             check(done.returncode == 0, "make_dist.sh succeeds")
             check(sorted(os.listdir(out)) == sorted([setup, "horlix-%s-portable.zip" % version,
-                                                     "horlixquicki-sig.txt"]),
-                  "dist holds the installer, the zip and the info file")
+                                                     "horlixquicki-sig.txt", "horlixtz.ini",
+                                                     "horlixtz-sig.txt"]),
+                  "dist holds the installer, the zip, the info file and the signed zone data")
             installer = read(os.path.join(out, setup))
             check(installer == read(os.path.join(win, "installer", setup)),
                   "the installer is the one built")
@@ -112,6 +121,20 @@ def main():
             check(rec.returncode == 0, "OpenSSL recovers the signed block with the development key")
             check(len(rec.stdout) == 34 and rec.stdout.startswith(DIGEST_INFO),
                   "the signed block is a DigestInfo with a 16-byte digest")
+            zone = read(os.path.join(out, "horlixtz.ini"))
+            check(zone == read(os.path.join(win, "program", "Horlix", "horlixtz.ini")),
+                  "the zone data file is the one the program folder ships")
+            signed, _, sig = read(os.path.join(out, "horlixtz-sig.txt")).partition(b"#sig=")
+            date = srv.zone_data_date(zone).encode()
+            check(signed == b"zd=%s;size=%d;dig=%s;" % (date, len(zone),
+                                                        kbref.block_digest(zone).hex().encode()),
+                  "the zone data's signed text names its Date, size and digest")
+            with open(sig_path, "wb") as f:
+                f.write(bytes.fromhex(sig.decode().strip()))
+            rec = subprocess.run(["openssl", "pkeyutl", "-verifyrecover", "-pubin", "-inkey", pub,
+                                  "-in", sig_path], capture_output=True, check=False)
+            check(rec.stdout == DIGEST_INFO + kbref.block_digest(signed),
+                  "OpenSSL recovers the zone data's signed digest with the development key")
     except Failure as failure:
         print("FAILED:", failure)
         return 1

@@ -766,7 +766,7 @@ def scenario_release_script():
     zip_name = "horlix-%s-portable.zip" % VERSION
     names = sorted(os.listdir(out))
     check_equal(names, sorted(["SHA256SUMS", setup, zip_name, "horlixquicki-sig.txt", "download.html",
-                               "winget"]), "the release's files")
+                               "winget", "horlixtz.ini", "horlixtz-sig.txt"]), "the release's files")
     sums = {n: hashlib.sha256(lb.read(os.path.join(out, n))).hexdigest()
             for n in (setup, zip_name, "horlixquicki-sig.txt", "SHA256SUMS")}
     with open(os.path.join(out, "SHA256SUMS")) as f:

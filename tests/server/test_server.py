@@ -16,9 +16,11 @@ block digest) for the dig= value.
 import http.client
 import os
 import random
+import re
 import shutil
 import signal
 import socket
+import ssl
 import stat
 import subprocess
 import sys
@@ -27,8 +29,10 @@ import threading
 import time
 import types
 import unittest
+import urllib.error
 import urllib.parse
 import urllib.request
+import warnings
 import zlib
 
 SOURCE = os.environ.get("HORLIX_SOURCE_DIR") or os.path.dirname(os.path.dirname(
@@ -49,6 +53,12 @@ DEV_KEY = os.path.join(SOURCE, "tools", "devkey", "horlix-dev-private.pem")
 SHIPPED_ZONES = os.path.join(SOURCE, "resources", "horlixtz.ini")
 DIGEST_INFO = bytes.fromhex("3020300c06082a864886f70d020505000410")
 CGI = "/cgi-bin/horlix-update.cgi"
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
 
 
 def zone_file(date, extra=b""):
@@ -386,6 +396,30 @@ class Signing(ServerCase):
             _, status, _ = get(self.server, CGI + "?xv=1600&zd=0000-00-00T00:00Z")
             self.assertEqual(status, b"status=2")
 
+    def test_zone_data_signed_when_published_with_the_key(self):
+        def signature():
+            return get(self.server, "/src/horlixtz-sig.txt")[:2]
+
+        zones = zone_file("2026-06-01T12:00Z")
+        p = self.publish_ok("--zone-file", self.write("zones.ini", zones))
+        self.assertIn("not signed", p.stderr)
+        self.assertEqual(signature()[0], 404)
+        # The next publish with the key signs what was published before.
+        self.publish_ok("--installer", self.write("setup.exe", b"MZ"), "--version", "1651",
+                        "--key", DEV_KEY, "--site", self.site)
+        code, text = signature()
+        self.assertEqual(code, 200)
+        signed, _, sig = text.partition(b"#sig=")
+        self.assertEqual(signed, b"zd=2026-06-01T12:00Z;size=%d;dig=%s;"
+                         % (len(zones), kbref.block_digest(zones).hex().encode()))
+        pub = self.write("pub.pem", openssl("rsa", "-in", DEV_KEY, "-pubout"))
+        recovered = openssl("pkeyutl", "-verifyrecover", "-pubin", "-inkey", pub, "-in",
+                            self.write("sig.bin", bytes.fromhex(sig.decode().strip())))
+        self.assertEqual(recovered, DIGEST_INFO + kbref.block_digest(signed))
+        # A new file without the key: the old signature would not fit it.
+        self.publish_ok("--zone-file", self.write("zones2.ini", zone_file("2026-07-01T00:00Z")))
+        self.assertEqual(signature()[0], 404)
+
     def test_refusals_change_nothing(self):
         installer = self.write("setup.exe", b"MZ first")
         zones = zone_file("2026-06-01T12:00Z")
@@ -424,6 +458,8 @@ class Signing(ServerCase):
                                  "--url", self.site + "/x.exe#"]),
             ("a quote in the site", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
                                      "--site", self.site + '"']),
+            ("ftp", ["--installer", other, "--version", "1652", "--key", DEV_KEY,
+                     "--url", "ftp://h/x.exe"]),
             ("a good zone file with a bad installer", [
                 "--zone-file", self.write("good.ini", zone_file("2026-09-01T00:00Z")),
                 "--installer", other, "--version", "1600", "--key", DEV_KEY, "--site", self.site]),
@@ -560,6 +596,53 @@ class Command(unittest.TestCase):
                                    r"chmod o\+rx" % self.root)
         self.assertEqual(stat.S_IMODE(os.stat(self.tmp).st_mode), 0o700)
 
+    def test_site_over_https_with_a_plain_port_beside(self):
+        sys.path.insert(0, os.path.join(SOURCE, "tests", "loopback"))
+        import loopback as lb
+        lb.WORK = self.tmp
+        pki = lb.make_pki()
+        ca = self.write_ca(pki["ca"])
+        http_port = free_port()
+        p = subprocess.Popen([SITE_CMD, "--root", self.root, "--port", "0", "--cgi", CGI_PROGRAM,
+                              "--tls-cert", pki["good"][0], "--tls-key", pki["good"][1],
+                              "--http-port", str(http_port)], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, text=True)
+        self.addCleanup(self.stop, p)
+        first = p.stdout.readline()
+        m = re.search(r" at https://127\.0\.0\.1:(\d+)/ \(port \d+\), http://127\.0\.0\.1:%d/ "
+                      % http_port, first)
+        self.assertIsNotNone(m, first)
+        query = "%s?xv=1650&zd=x" % CGI
+        for versions, works in (((ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_2), True),
+                                ((ssl.TLSVersion.TLSv1_3, ssl.TLSVersion.TLSv1_3), True),
+                                ((ssl.TLSVersion.TLSv1_1, ssl.TLSVersion.TLSv1_1), False)):
+            with self.subTest(versions=versions):
+                context = ssl.create_default_context(cafile=ca)
+                context.set_ciphers("DEFAULT:@SECLEVEL=0")
+                with warnings.catch_warnings():
+                    warnings.simplefilter("ignore", DeprecationWarning)
+                    context.minimum_version, context.maximum_version = versions
+                url = "https://localhost:%s%s" % (m.group(1), query)
+                if works:
+                    with urllib.request.urlopen(url, context=context, timeout=10) as r:
+                        self.assertEqual(r.read(), b"status=0")
+                else:
+                    with self.assertRaises(urllib.error.URLError):
+                        urllib.request.urlopen(url, context=context, timeout=10)
+        with urllib.request.urlopen("http://127.0.0.1:%d%s" % (http_port, query), timeout=10) as r:
+            self.assertEqual(r.read(), b"status=0")
+        p.send_signal(signal.SIGTERM)
+        self.assertEqual(p.wait(timeout=30), 0)
+        for args in (["--tls-cert", pki["good"][0]], ["--http-port", "1"]):
+            r = subprocess.run([SITE_CMD, "--root", self.root, "--port", "0", "--cgi", CGI_PROGRAM]
+                               + args, capture_output=True, text=True, timeout=30)
+            self.assertEqual(r.returncode, 2, args)
+
+    def write_ca(self, der):
+        pem = os.path.join(self.tmp, "ca.pem")
+        subprocess.run(["openssl", "x509", "-inform", "DER", "-in", der, "-out", pem], check=True)
+        return pem
+
     def test_two_servers_two_ports_and_a_taken_port(self):
         a, port_a = self.start("--port", "0")
         b, port_b = self.start("--port", "0")
@@ -623,6 +706,7 @@ class ApacheFiles(Files):
             (CGI + "?req=tzinfo", 200, True),
             (CGI + "?xv=", 400, True),
             ("/src/horlixtz.ini", 200, True),
+            ("/src/horlixtz-sig.txt", 200, True),
             ("/horlix/upd/horlixquicki-sig.txt", 200, True),
             ("/horlix/horlix-1651-setup.exe", 200, True),
             ("/horlix/horlix-1652-setup.exe", 404, True),

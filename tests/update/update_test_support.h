@@ -1,5 +1,6 @@
 // Shared pieces of the update tests: a progress list that records its
-// lines, a balloon that records its texts, and registry look-ups.
+// lines, a balloon that records its texts, registry look-ups, and the
+// maker's signature of a zone data file.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,11 @@
 
 #include "clocks/registry.h"
 #include "clocks/settings.h"
+#include "tools/sign/info_file.h"
+#include "tools/sign/sign_key.h"
 #include "update/progress_list.h"
+
+#include "dev_key.inc"
 
 namespace updatetest {
 
@@ -42,6 +47,20 @@ inline bool ReadLastCheck(uint8_t out[8]) {
   uint32_t size = 8;
   return RegistryRead(kMainKey, "UpdateLastCheck", &type, out, &size) == 0 &&
          type == kRegBinary && size == 8;
+}
+
+// The signature file of a zone data file's bytes with its Date, signed
+// with the development key, which the test builds trust.
+inline std::string ZoneSignature(const std::string& bytes, const char* date) {
+  SignKey key;
+  char err[256];
+  if (ParseSignKeyPem(kDevKeyPem, std::strlen(kDevKeyPem), &key, err, sizeof err) != 0) return err;
+  char text[1024];
+  const int32_t length =
+      MakeZoneSignatureFile(text, sizeof text, &key, date,
+                            reinterpret_cast<const unsigned char*>(bytes.data()),
+                            static_cast<uint32_t>(bytes.size()), err, sizeof err);
+  return length < 0 ? std::string(err) : std::string(text, static_cast<size_t>(length));
 }
 
 }  // namespace updatetest

@@ -83,6 +83,10 @@ class ZoneUpdateFaults : public ::testing::Test {
     HttpScriptReply(info);
   }
   void ServeFile() { HttpScriptReply(kNewFile.data(), static_cast<uint32_t>(kNewFile.size()), 50); }
+  void ServeSignature() {
+    const std::string signature = updatetest::ZoneSignature(kNewFile, "2026-12-01T00:00Z");
+    HttpScriptReply(signature.data(), static_cast<uint32_t>(signature.size()));
+  }
 
   // What must hold after any run.
   void CheckOutcome(const char* result, bool hadCopy, const std::string& what) {
@@ -127,6 +131,7 @@ TEST_F(ZoneUpdateFaults, EachFileOperationFailing) {
         Prepare(hadCopy);
         ServeInfo();
         ServeFile();
+        ServeSignature();
         FileOpsFailNext(static_cast<FileOp>(op), times);
         const char* result = UpdateZoneFile(&list_);
         CheckOutcome(result, hadCopy,
@@ -139,21 +144,26 @@ TEST_F(ZoneUpdateFaults, EachFileOperationFailing) {
 
 TEST_F(ZoneUpdateFaults, EachFetchStepFailing) {
   for (bool hadCopy : {true, false}) {
-    for (int fetch = 0; fetch < 2; ++fetch) {
+    for (int fetch = 0; fetch < 3; ++fetch) {
       for (HttpStep step : {kHttpStepSession, kHttpStepRequest, kHttpStepRead}) {
         for (int32_t code : {12002, 12007, 12029, 12030}) {
           Prepare(hadCopy);
           if (fetch == 0) {
             HttpScriptFailure(step, code, "crc=1", 3);
-          } else {
+          } else if (fetch == 1) {
             ServeInfo();
             HttpScriptFailure(step, code, kNewFile.c_str(), 20);
+          } else {
+            ServeInfo();
+            ServeFile();
+            HttpScriptFailure(step, code, "zd=", 2);
           }
           const char* result = UpdateZoneFile(&list_);
           ASSERT_NE(result, nullptr);
           EXPECT_NE(std::string(result).find(std::to_string(code)), std::string::npos) << result;
           CheckOutcome(result, hadCopy,
-                       std::string(fetch == 0 ? "information" : "file") + " fetch, step " +
+                       std::string(fetch == 0 ? "information" : fetch == 1 ? "file" : "signature") +
+                           " fetch, step " +
                            std::to_string(step) + ", error " + std::to_string(code));
         }
       }

@@ -90,9 +90,11 @@ class ZoneUpdateTest : public ::testing::Test {
   void ServeFile(const std::string& bytes, uint32_t piece = 0) {
     HttpScriptReply(bytes.data(), static_cast<uint32_t>(bytes.size()), piece);
   }
+  void ServeSignature() { ServeFile(updatetest::ZoneSignature(kNewFile, "2026-12-01T00:00Z")); }
   void ServeGood(uint32_t piece = 0) {
     ServeInfo(CrcOf(kNewFile), kNewFile.size());
     ServeFile(kNewFile, piece);
+    ServeSignature();
   }
   void PutCurrentCopy() {
     testfiles::MakeFolder(folder_);
@@ -128,10 +130,11 @@ TEST_F(ZoneUpdateTest, InstallsIntoANewFolderWithEveryLine) {
   EXPECT_EQ(Slurp(target_), kNewFile);
   EXPECT_EQ(Entries(folder_), std::vector<std::string>{"horlixtz.ini"}) << "no backup";
   EXPECT_TRUE(Entries(temp_).empty()) << "the temporary file is deleted";
-  ASSERT_EQ(HttpScriptRequests(), 2);
+  ASSERT_EQ(HttpScriptRequests(), 3);
   EXPECT_EQ(std::string(HttpScriptUrl(0)),
             std::string(HORLIX_UPDATE_SERVER) + "/cgi-bin/horlix-update.cgi?req=tzinfo");
   EXPECT_EQ(std::string(HttpScriptUrl(1)), std::string(HORLIX_WEB_SITE) + "/src/horlixtz.ini");
+  EXPECT_EQ(std::string(HttpScriptUrl(2)), std::string(HORLIX_WEB_SITE) + "/src/horlixtz-sig.txt");
   EXPECT_STREQ(HttpScriptAgent(1), "Horlix");
   EXPECT_EQ(lines_.clears, 1);
 }
@@ -233,6 +236,11 @@ TEST_F(ZoneUpdateTest, ConnectionFailuresShowTheirCode) {
   ExpectFailure("ERROR: Failed to connect with web site: error 12030. Update aborted.");
   EXPECT_EQ(lines_.lines[2], "About to download file from web site...");
   EXPECT_FALSE(Exists(folder_));
+
+  HttpScriptBegin();
+  HttpScriptFailure(kHttpStepRequest, 12038);
+  ExpectFailure("ERROR: Failed to connect with web site: error 12038 (the site's certificate is for "
+                "another name). Update aborted.");
 }
 
 TEST_F(ZoneUpdateTest, AShortDownloadIsRefused) {
@@ -246,6 +254,7 @@ TEST_F(ZoneUpdateTest, AChecksumMismatchLeavesTheCurrentFileUntouched) {
   PutCurrentCopy();
   ServeInfo(CrcOf(kNewFile) ^ 1u, kNewFile.size());
   ServeFile(kNewFile);
+  ServeSignature();
   ExpectFailure("ERROR: File checksum error. Update aborted.");
   EXPECT_EQ(Slurp(target_), kOldFile);
   EXPECT_EQ(Entries(folder_), std::vector<std::string>{"horlixtz.ini"});
@@ -258,6 +267,7 @@ TEST_F(ZoneUpdateTest, OnlyTheAnnouncedSizeIsReadAndChecked) {
   // read and saved, so the CRC of the whole body does not match it.
   ServeInfo(CrcOf(kNewFile), kNewFile.size() - 1);
   ServeFile(kNewFile);
+  ServeSignature();
   ExpectFailure("ERROR: File checksum error. Update aborted.");
 }
 
@@ -281,6 +291,45 @@ TEST_F(ZoneUpdateTest, TemporaryFileFailures) {
     EXPECT_EQ(Slurp(target_), kOldFile);
     EXPECT_EQ(FileOpsCalls(kFileRename), 0);
   }
+}
+
+TEST_F(ZoneUpdateTest, OnlyTheMakersSignatureForThisFileAndDateIsAccepted) {
+  const std::string good = updatetest::ZoneSignature(kNewFile, "2026-12-01T00:00Z");
+  ASSERT_EQ(good.rfind("zd=2026-12-01T00:00Z;size=", 0), 0u) << good;
+  std::string forged = good;
+  forged[forged.size() - 2] = forged[forged.size() - 2] == '0' ? '1' : '0';
+  const struct {
+    const char* what;
+    std::string text;
+  } cases[] = {
+      {"another file", updatetest::ZoneSignature(kOldFile, "2026-12-01T00:00Z")},
+      {"another date", updatetest::ZoneSignature(kNewFile, "2026-12-02T00:00Z")},
+      {"a changed signature", forged},
+      {"a cut signature", good.substr(0, good.size() - 3)},
+      {"one digit more", good.substr(0, good.size() - 1) + "0\n"},
+      {"more than 1023 bytes", good + std::string(1024, '\n')},
+      {"the signed text alone", good.substr(0, good.find('#'))},
+      {"a missing file (404)", "Not Found"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    PutCurrentCopy();
+    HttpScriptBegin();
+    FileOpsReset();
+    ServeInfo(CrcOf(kNewFile), kNewFile.size());
+    ServeFile(kNewFile);
+    ServeFile(c.text);
+    ExpectFailure("ERROR: The zone data file is not signed by the maker. Update aborted.");
+    EXPECT_EQ(Slurp(target_), kOldFile);
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"horlixtz.ini"}) << "no backup";
+    EXPECT_TRUE(Entries(temp_).empty()) << "the unsigned download is not kept";
+  }
+  // A Windows line end after the signature is still the same signature.
+  HttpScriptBegin();
+  ServeInfo(CrcOf(kNewFile), kNewFile.size());
+  ServeFile(kNewFile);
+  ServeFile(good.substr(0, good.size() - 1) + "\r\n");
+  EXPECT_EQ(UpdateZoneFile(&list_), nullptr);
 }
 
 TEST_F(ZoneUpdateTest, NoApplicationDataFolder) {

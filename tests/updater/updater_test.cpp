@@ -259,6 +259,12 @@ TEST_F(UpdaterTest, FetchFailuresPrintTheSystemError) {
   ExpectCancelled("Failed to download installation file");
   EXPECT_NE(err_.find("\nFailed with error 12002: \n"), std::string::npos) << err_;
   EXPECT_EQ(out_.find("Downloading installation file... OK"), std::string::npos);
+  // A certificate error without a system text is named all the same.
+  site_ = FakeSite{};
+  site_.failures[kInfoUrl] = 12037;
+  ExpectCancelled("Failed to download installation info");
+  EXPECT_NE(err_.find("\nFailed with error 12037: the site's certificate has expired or is not yet "
+                      "valid\n"), std::string::npos) << err_;
 }
 
 TEST_F(UpdaterTest, IncompleteWriteLeavesNoFile) {

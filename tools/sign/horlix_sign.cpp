@@ -1,4 +1,5 @@
 // horlix-sign KEY.pem VERSION URL INSTALLER
+// horlix-sign --zone KEY.pem ZONEFILE
 //
 // The maker's tool for a release: writes to standard output the signed
 // installer information file that horlixupdater fetches, for the installer
@@ -16,6 +17,8 @@
 #endif
 
 #include "bignum/signature.h"
+#include "clocks/profile.h"
+#include "update/zone_signature.h"
 #include "tools/sign/info_file.h"
 #include "tools/sign/sign_key.h"
 
@@ -73,12 +76,58 @@ unsigned char *ReadFile(const char *path, size_t limit, size_t *size, bool *tooB
     return buf;
 }
 
+// Reads and parses the private key; 0, or -1 after reporting why.
+int LoadKey(const char *path, SignKey *key) {
+    char err[256];
+    if (ReadSignKeyFile(path, key, err, sizeof err) != 0) return Fail(err, path), -1;
+    if (std::memcmp(key->publicKey, HorlixPublicKey, sizeof HorlixPublicKey) != 0) {
+        std::fprintf(stderr,
+                     "horlix-sign: note: this key is not the one built into this tree's programs "
+                     "(HORLIX_PUBLIC_KEY_FILE); programs built with another key will refuse the file\n");
+    }
+    return 0;
+}
+
+int WriteOut(const char *text, int32_t len) {
+#ifdef _WIN32
+    // The signature covers the exact bytes: no CR may be added to the LFs.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    if (std::fwrite(text, 1, size_t(len), stdout) != size_t(len) || std::fflush(stdout) != 0)
+        return Fail("cannot write the signed file to standard output", nullptr);
+    return 0;
+}
+
+int SignZoneFile(const char *keyPath, const char *zonePath) {
+    SignKey key;
+    if (LoadKey(keyPath, &key) != 0) return 1;
+    bool tooBig = false;
+    size_t size = 0;
+    unsigned char *zone = ReadFile(zonePath, 0x7FFFFFFFu, &size, &tooBig);
+    if (!zone) {
+        WipeSecret(&key, sizeof key);
+        return Fail(tooBig ? "zone data file larger than 2147483647 bytes" : "cannot read zone data file",
+                    zonePath);
+    }
+    char date[32];
+    ProfileString(zonePath, "Version", "Date", "", date, sizeof date);
+    char err[256];
+    char text[kZoneSignatureMax + 1];
+    int32_t len = MakeZoneSignatureFile(text, sizeof text, &key, date, zone, uint32_t(size), err, sizeof err);
+    WipeSecret(&key, sizeof key);
+    std::free(zone);
+    if (len < 0) return Fail(err, zonePath);
+    return WriteOut(text, len);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--zone") == 0) return SignZoneFile(argv[2], argv[3]);
     if (argc != 5) {
         std::fprintf(stderr,
                      "usage: horlix-sign KEY.pem VERSION URL INSTALLER > horlixquicki-sig.txt\n"
+                     "       horlix-sign --zone KEY.pem ZONEFILE > horlixtz-sig.txt\n"
                      "  KEY.pem    RSA-1024 private key (openssl genrsa -out KEY.pem 1024)\n"
                      "  VERSION    offered program version, four digits together (1651 = 1.6.5.1)\n"
                      "  URL        full address the installer is downloaded from\n"
@@ -90,14 +139,9 @@ int main(int argc, char **argv) {
     if (const char *why = CheckInstallerUrl(argv[3])) return Fail(why, nullptr);
 
     SignKey key;
-    char err[256];
-    if (ReadSignKeyFile(argv[1], &key, err, sizeof err) != 0) return Fail(err, argv[1]);
-    if (std::memcmp(key.publicKey, HorlixPublicKey, sizeof HorlixPublicKey) != 0) {
-        std::fprintf(stderr,
-                     "horlix-sign: note: this key is not the one built into this tree's updater "
-                     "(HORLIX_PUBLIC_KEY_FILE); updaters built with another key will refuse the file\n");
-    }
+    if (LoadKey(argv[1], &key) != 0) return 1;
 
+    bool tooBig = false;
     size_t installerSize = 0;
     bool tooBig = false;
     unsigned char *installer = ReadFile(argv[4], 0x7FFFFFFFu, &installerSize, &tooBig);
@@ -106,6 +150,7 @@ int main(int argc, char **argv) {
         return Fail(tooBig ? "installer larger than 2147483647 bytes" : "cannot read installer", argv[4]);
     }
 
+    char err[256];
     char info[kInfoFileMax + 1];
     int32_t len = MakeInfoFile(info, sizeof info, &key, version, argv[3], installer, uint32_t(installerSize), err,
                                sizeof err);
@@ -113,11 +158,5 @@ int main(int argc, char **argv) {
     std::free(installer);
     if (len < 0) return Fail(err, nullptr);
 
-#ifdef _WIN32
-    // The signature covers the exact bytes: no CR may be added to the LFs.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
-    if (std::fwrite(info, 1, size_t(len), stdout) != size_t(len) || std::fflush(stdout) != 0)
-        return Fail("cannot write the info file to standard output", nullptr);
-    return 0;
+    return WriteOut(info, len);
 }

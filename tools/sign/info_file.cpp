@@ -7,6 +7,7 @@
 #include "bignum/block_digest.h"
 #include "bignum/kalbrum.h"
 #include "bignum/signature.h"
+#include "update/zone_signature.h"
 
 namespace {
 
@@ -69,6 +70,33 @@ int32_t SignDigest(const SignKey *key, const unsigned char digest[16], char sigH
     return 0;
 }
 
+namespace {
+
+// The signature over the BlockDigest of the signed text (its first signedLen
+// bytes); false with the reason in err.
+bool SignText(const SignKey *key, const char *text, int signedLen, char sigHex[257], char *err,
+              size_t errSize) {
+    unsigned char textDigest[16];
+    BlockDigest(textDigest, reinterpret_cast<const unsigned char *>(text), uint32_t(signedLen));
+    if (SignDigest(key, textDigest, sigHex) != 0) {
+        SetError(err, errSize, "the signature does not verify under the key's own modulus (damaged key?)");
+        return false;
+    }
+    return true;
+}
+
+// Copies the finished file of total bytes (and its terminator) to out.
+int32_t CopyOut(char *out, size_t outSize, const char *text, int total, char *err, size_t errSize) {
+    if (size_t(total) >= outSize) {
+        SetError(err, errSize, "output buffer too small");
+        return -1;
+    }
+    std::memcpy(out, text, size_t(total) + 1);
+    return total;
+}
+
+}  // namespace
+
 const char *CheckInstallerUrl(const char *url) {
     size_t len = std::strlen(url);
     if (len == 0) return "the installer URL is empty";
@@ -114,23 +142,36 @@ int32_t MakeInfoFile(char *out, size_t outSize, const SignKey *key, uint32_t ver
         SetError(err, errSize, "the info file would be too long");
         return -1;
     }
-    unsigned char textDigest[16];
-    BlockDigest(textDigest, reinterpret_cast<const unsigned char *>(text), uint32_t(signedLen));
     char sigHex[257];
-    if (SignDigest(key, textDigest, sigHex) != 0) {
-        SetError(err, errSize, "the signature does not verify under the key's own modulus (damaged key?)");
-        return -1;
-    }
+    if (!SignText(key, text, signedLen, sigHex, err, errSize)) return -1;
     int total = std::snprintf(text + signedLen, sizeof text - size_t(signedLen), "#\nsig=%s\n", sigHex);
     if (total < 0 || size_t(signedLen + total) > kInfoFileMax) {
         SetError(err, errSize, "the info file would exceed the 1023 bytes the updater reads");
         return -1;
     }
-    total += signedLen;
-    if (size_t(total) >= outSize) {
-        SetError(err, errSize, "output buffer too small");
+    return CopyOut(out, outSize, text, signedLen + total, err, errSize);
+}
+
+int32_t MakeZoneSignatureFile(char *out, size_t outSize, const SignKey *key, const char *date,
+                              const unsigned char *file, uint32_t fileSize, char *err, size_t errSize) {
+    SetError(err, errSize, "");
+    if (outSize) out[0] = 0;
+    if (date[0] == 0 || std::strpbrk(date, ";#\r\n") != nullptr) {
+        SetError(err, errSize, "the zone data file has no usable Date in section Version");
         return -1;
     }
-    std::memcpy(out, text, size_t(total) + 1);
-    return total;
+    if (fileSize == 0 || fileSize > 0x7FFFFFFFu) {
+        SetError(err, errSize, "the zone data file must hold 1 to 2147483647 bytes");
+        return -1;
+    }
+    char text[kZoneSignatureMax + 1];
+    const int signedLen = ZoneSignedText(date, file, fileSize, text, sizeof text);
+    if (signedLen < 0 || size_t(signedLen) >= 128) {
+        SetError(err, errSize, "the zone data file's Date is too long");
+        return -1;
+    }
+    char sigHex[257];
+    if (!SignText(key, text, signedLen, sigHex, err, errSize)) return -1;
+    const int total = std::snprintf(text + signedLen, sizeof text - size_t(signedLen), "#sig=%s\n", sigHex);
+    return CopyOut(out, outSize, text, signedLen + total, err, errSize);
 }

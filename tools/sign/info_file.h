@@ -36,3 +36,9 @@ const char *CheckInstallerUrl(const char *url);
 // Returns its length, or -1 with the reason in err.
 int32_t MakeInfoFile(char *out, size_t outSize, const SignKey *key, uint32_t version, const char *url,
                      const unsigned char *installer, uint32_t installerSize, char *err, size_t errSize);
+
+// Builds the signature file of a zone data file (update/zone_signature.h)
+// for the file's bytes and its [Version] Date into out. Returns its length,
+// or -1 with the reason in err.
+int32_t MakeZoneSignatureFile(char *out, size_t outSize, const SignKey *key, const char *date,
+                              const unsigned char *file, uint32_t fileSize, char *err, size_t errSize);
