@@ -720,6 +720,7 @@ def scenario_preview():
     back_to_present("back to the present on a middle click")
     check_equal(text_of(drive("tooltip-at", b[-1]["left"] + 3, r["height"] - 3, 8), "tooltip"),
                 STRIP_HINT, "the hint is back after the preview")
+    drive("pointer", "away")
     check_preview("2000 big deltas", ("wheel", 32767, 2000, "shift"),  # past 2038
                   lambda t0, t1: round_times(wheel_stop((32767, 2000)), HOUR, t0, t1))
     check_preview("2000 big deltas back, past the present", ("wheel", -32768, 2000, "shift"),
