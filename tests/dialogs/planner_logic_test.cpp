@@ -30,6 +30,7 @@ class PlannerTest : public ::testing::Test {
     ReleaseWallClock();
   }
   void SetClocks(std::initializer_list<Zone> zones) {
+    DestroyClockZoneStates();  // a test may set its clocks twice
     Clocks.N = 0;
     for (const Zone& z : zones) {
       ClockRecord& c = Clocks.clocks[Clocks.N++];
