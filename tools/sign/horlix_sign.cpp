@@ -143,7 +143,6 @@ int main(int argc, char **argv) {
 
     bool tooBig = false;
     size_t installerSize = 0;
-    bool tooBig = false;
     unsigned char *installer = ReadFile(argv[4], 0x7FFFFFFFu, &installerSize, &tooBig);
     if (!installer) {
         WipeSecret(&key, sizeof key);
