@@ -28,7 +28,6 @@ constexpr const char* kPlaceNames[4] = {"PlannerX", "PlannerY", "PlannerWidth", 
 constexpr COLORREF kWorkColor = RGB(134, 206, 134);
 constexpr COLORREF kAwakeColor = RGB(236, 240, 228);
 constexpr COLORREF kNightColor = RGB(52, 58, 82);
-constexpr COLORREF kChangeColor = RGB(230, 90, 20);
 constexpr COLORREF kMarkColor = RGB(24, 120, 24);
 constexpr COLORREF kReferenceColor = RGB(255, 246, 200);
 
@@ -214,17 +213,7 @@ void PaintRow(HDC dc, int r, int y) {
     if (size.cx > box.right - box.left) std::snprintf(date, sizeof date, "%d", cell.mday);
     if (!cell.dateDiffers) date[0] = '\0';
     DrawTextAt(dc, date, {box.left, box.top + 1 + g.lineHeight, box.right, box.bottom}, DT_CENTER);
-    if (cell.change) {
-      const int s = g.lineHeight / 2;
-      const POINT corner[3] = {{box.right - s, box.top}, {box.right, box.top}, {box.right, box.top + s}};
-      HBRUSH brush = CreateSolidBrush(kChangeColor);
-      HGDIOBJ oldBrush = SelectObject(dc, brush);
-      HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-      Polygon(dc, corner, 3);
-      SelectObject(dc, oldPen);
-      SelectObject(dc, oldBrush);
-      DeleteObject(brush);
-    }
+    if (cell.change) DrawChangeMark(dc, box, g.lineHeight / 2);
   }
 }
 

@@ -134,19 +134,6 @@ void CreateTitleButtons(HWND window) {
   }
 }
 
-void DrawChangeMark(HDC dc, const RECT& r) {
-  const int side = ScalePixels(6);
-  const POINT corner[3] = {{r.right - 1 - side, r.top + 1}, {r.right - 1, r.top + 1},
-                           {r.right - 1, r.top + 1 + side}};
-  HBRUSH brush = CreateSolidBrush(kChangeMarkColor);
-  HGDIOBJ oldBrush = SelectObject(dc, brush);
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-  Polygon(dc, corner, 3);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  DeleteObject(brush);
-}
-
 // Whether clock i's offset changes within a week of the instant shown.
 bool ChangeMarkDue(int i) {
   ZoneChange change{};
@@ -344,7 +331,20 @@ void DrawTitleButton(int index, const DRAWITEMSTRUCT* item) {
     DrawIconEx(item->hDC, at, at, Strip.attentionIcon, side, side, 0, nullptr, DI_NORMAL);
   }
   gChangeMarked[index] = ChangeMarkDue(index);
-  if (gChangeMarked[index]) DrawChangeMark(item->hDC, r);
+  if (gChangeMarked[index]) {
+    DrawChangeMark(item->hDC, {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1}, ScalePixels(6));
+  }
+}
+
+void DrawChangeMark(HDC dc, const RECT& r, int side) {
+  const POINT corner[3] = {{r.right - side, r.top}, {r.right, r.top}, {r.right, r.top + side}};
+  HBRUSH brush = CreateSolidBrush(kChangeMarkColor);
+  HGDIOBJ oldBrush = SelectObject(dc, brush);
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  Polygon(dc, corner, 3);
+  SelectObject(dc, oldPen);
+  SelectObject(dc, oldBrush);
+  DeleteObject(brush);
 }
 
 void FillClockTooltip(NMTTDISPINFOA* request) {

@@ -112,6 +112,9 @@ void RecreateTitleButtons();
 void PaintTimeRow();
 void ShowStrip(HDC target);
 void DrawTitleButton(int index, const DRAWITEMSTRUCT* item);
+// The orange triangle of side pixels in r's top right corner that marks a
+// clock change ahead (the strip's titles, the planner's cells).
+void DrawChangeMark(HDC dc, const RECT& r, int side);
 void FillClockTooltip(NMTTDISPINFOA* request);
 void RefreshStripAndHint(HWND window);
 // Hides the black area's hint while another tip, a menu or a box is up.
