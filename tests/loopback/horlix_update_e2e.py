@@ -382,7 +382,6 @@ def scenario_zone_update_failures():
     crc = zlib.crc32(newer)
     other_key = os.path.join(lb.WORK, "other-key.pem")
     lb.openssl("genrsa", "-out", other_key, "1024")
-    signature = lb.zone_signature(newer)
     unsigned = "ERROR: The zone data file is not signed by the maker. Update aborted."
     cases = [
         ("size 0", "crc=%x;size=0;" % crc, None, None,
@@ -395,11 +394,7 @@ def scenario_zone_update_failures():
          "ERROR: File checksum error. Update aborted."),
         ("a file that differs from the announced CRC-32", None, newer[:-1] + b"X", None,
          "ERROR: File checksum error. Update aborted."),
-        ("a signature for another file", None, None, lb.zone_signature(current), unsigned),
-        ("a signature for another date", None, None,
-         lb.zone_signature(newer, date="2099-03-02T00:00Z"), unsigned),
-        ("a truncated signature", None, None, signature[:-20], unsigned),
-        ("an overlong signature", None, None, signature + b"0" * 1024, unsigned),
+        # (Signatures for another file or date, cut or overlong: the unit tests.)
         ("no signature (404)", None, None, b"", unsigned),
         # As the development key is to a release build: not the built-in one.
         ("a signature by another key", None, None, lb.zone_signature(newer, other_key), unsigned),

@@ -310,11 +310,10 @@ def signed_info(signed_text, key=DEV_KEY):
     return signed_text + b"#\nsig=" + sig.hex().encode() + b"\n"
 
 
-def zone_signature(data, key=DEV_KEY, date=None, size=None):
+def zone_signature(data, key=DEV_KEY):
     """The signature file of zone data (bytes), made with OpenSSL over the
-    block digest (the reference model); date and size may be made to lie."""
-    date = date or srv.zone_data_date(data)
-    signed = b"zd=%s;size=%d;dig=%s;" % (date.encode(), len(data) if size is None else size,
+    block digest (the reference model)."""
+    signed = b"zd=%s;size=%d;dig=%s;" % (srv.zone_data_date(data).encode(), len(data),
                                          kbref.block_digest(data).hex().encode())
     return signed_info(signed, key).replace(b"#\nsig=", b"#sig=")
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """Runs tools/make_dist.sh on the built trees into a temporary folder and
 checks what it wrote: the installer as built, the portable zip holding
-exactly the program folder, the signed information file and the signed
-zone data file, whose signatures OpenSSL (as a black box) recovers with the
-development key.
+exactly the program folder, the signed information file, whose signature
+OpenSSL (as a black box) recovers with the development key, and the zone
+data file with its signature (checked with OpenSSL by server.signing).
 
 Usage: check_dist.py SOURCE_DIR WINDOWS_BUILD NATIVE_BUILD
 Exit code 0 = passed, 1 = failed, 77 = not built or no openssl.
@@ -129,12 +129,7 @@ def main():
             check(signed == b"zd=%s;size=%d;dig=%s;" % (date, len(zone),
                                                         kbref.block_digest(zone).hex().encode()),
                   "the zone data's signed text names its Date, size and digest")
-            with open(sig_path, "wb") as f:
-                f.write(bytes.fromhex(sig.decode().strip()))
-            rec = subprocess.run(["openssl", "pkeyutl", "-verifyrecover", "-pubin", "-inkey", pub,
-                                  "-in", sig_path], capture_output=True, check=False)
-            check(rec.stdout == DIGEST_INFO + kbref.block_digest(signed),
-                  "OpenSSL recovers the zone data's signed digest with the development key")
+            check(re.fullmatch(rb"[0-9a-f]{256}\n", sig) is not None, "a signature follows it")
     except Failure as failure:
         print("FAILED:", failure)
         return 1
